@@ -1,0 +1,29 @@
+# Every subsystem folder is one library made of the .cpp files directly in it,
+# so adding a module means adding a file pair, not editing a list.
+function(tess_add_library name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)  # a subsystem whose first module is not written yet
+    set(srcs ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${srcs} "")
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# Every tests/<sub>/*_test.cpp is its own test program, so one broken test file
+# cannot hide the others; tests are discovered through CTest.
+function(tess_add_tests)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(src ${srcs})
+    get_filename_component(stem ${src} NAME_WE)
+    get_filename_component(sub ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+    set(exe ${sub}_${stem})
+    add_executable(${exe} ${src})
+    target_link_libraries(${exe} PRIVATE ${T_LIBS} tess_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+    gtest_discover_tests(${exe}
+      TEST_PREFIX "${sub}."
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT 300 ENVIRONMENT "TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR};TESS_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  endforeach()
+endfunction()

@@ -1,0 +1,3 @@
+#include "platform/runtime_error.h"
+
+void RuntimeError(const std::string& message) { throw TRuntimeError(message); }
