@@ -1,0 +1,19 @@
+// The one place where pixel-buffer sizes are computed. Every allocation of pixel
+// memory (pixmap creation, conversion, scaling, every loader) goes through here, so
+// a hostile header cannot overflow an int or ask for absurd amounts of memory.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Pixel memory of one picture never exceeds this many bytes.
+inline constexpr size_t MaxPixelBytes = size_t(1) << 30;
+
+// Row pitch of `width` pixels of `bytesPerPixel` bytes, rounded up to `align`
+// (values below 1 count as 1), and pitch x height in size_t. Returns false when a
+// value is negative, a product overflows, or the total exceeds MaxPixelBytes.
+bool PixelBufferSize(int64_t width, int64_t height, int64_t bytesPerPixel, int64_t align,
+                     size_t* pitch, size_t* total);
+
+// width x height x bytesPerPixel (no row padding) with the same checks; width and
+// height must be at least 1 (loaders refuse empty pictures).
+bool DecodedPixelBytes(int64_t width, int64_t height, int64_t bytesPerPixel, size_t* total);
