@@ -1,0 +1,102 @@
+// File streams over the C library's buffered FILE, with the case-insensitive retry
+// for files opened only for reading.
+#include <climits>
+#include <cstdio>
+
+#include "platform/path_resolve.h"
+#include "platform/stream.h"
+#include "platform/ustring.h"
+
+namespace {
+constexpr int kLastRead = 1;
+constexpr int kLastWrite = 2;
+
+int ClampToInt(long v) { return v < 0 ? 0 : v > INT_MAX ? INT_MAX : static_cast<int>(v); }
+}  // namespace
+
+TCStream::~TCStream() {
+  if (_cstream) std::fclose(_cstream);
+}
+
+int TCStream::Pos() { return _pos; }
+int TCStream::Size() { return _size; }
+
+int TCStream::Seek(int pos) {
+  if (!_cstream) return _pos;
+  if (std::fseek(_cstream, pos, SEEK_SET) == 0) _lastOp = 0;
+  _pos = ClampToInt(std::ftell(_cstream));
+  return _pos;
+}
+
+void TCStream::Flush() {
+  if (_cstream) std::fflush(_cstream);
+}
+
+void TCStream::Close() {
+  if (!_cstream) return;
+  std::fflush(_cstream);
+  std::fclose(_cstream);
+  _cstream = nullptr;
+  _pos = 0;
+  _size = 0;
+}
+
+int TCStream::Read(void* buf, int count) {
+  if (!_cstream || count < 1 || !(_mode & MODE_READ)) return 0;
+  // Switching from writing to reading needs a positioning call in between.
+  if (_lastOp == kLastWrite) std::fseek(_cstream, 0, SEEK_CUR);
+  _lastOp = kLastRead;
+  size_t n = std::fread(buf, 1, static_cast<size_t>(count), _cstream);
+  _pos += static_cast<int>(n);
+  return static_cast<int>(n);
+}
+
+int TCStream::Write(const void* buf, int count) {
+  if (!_cstream || count < 1 || !(_mode & MODE_WRITE)) return 0;
+  if (_lastOp == kLastRead) std::fseek(_cstream, 0, SEEK_CUR);
+  _lastOp = kLastWrite;
+  size_t n = std::fwrite(buf, 1, static_cast<size_t>(count), _cstream);
+  if (n > static_cast<size_t>(INT_MAX - _pos)) n = static_cast<size_t>(INT_MAX - _pos);
+  _pos += static_cast<int>(n);
+  if (_pos > _size) _size = _pos;
+  return static_cast<int>(n);
+}
+
+Ref<TCStream> TCStream::CreateWithCStream(std::FILE* file, int mode) {
+  if (!file) return nullptr;
+  auto s = std::make_shared<TCStream>();
+  s->_cstream = file;
+  s->_mode = mode;
+  long here = std::ftell(file);
+  if (here >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
+    s->_size = ClampToInt(std::ftell(file));
+    std::fseek(file, here, SEEK_SET);
+  }
+  s->_pos = ClampToInt(here);
+  return s;
+}
+
+Ref<TCStream> TCStream::OpenFile(const std::u16string& path, bool readable, bool writeable) {
+  const char* mode;
+  int bits;
+  if (readable && writeable) {
+    mode = "r+b";
+    bits = MODE_READ | MODE_WRITE;
+  } else if (readable) {
+    mode = "rb";
+    bits = MODE_READ;
+  } else if (writeable) {
+    mode = "wb";
+    bits = MODE_WRITE;
+  } else {
+    return nullptr;  // a stream that can do nothing is no use to anyone
+  }
+  std::string p = SlashPath(ToOSBytes(path));
+  if (p.empty()) return nullptr;
+  std::FILE* f = std::fopen(p.c_str(), mode);
+  if (!f && !writeable) {
+    std::string found = ResolvePathIgnoringCase(p);
+    if (!found.empty()) f = std::fopen(found.c_str(), mode);
+  }
+  return CreateWithCStream(f, bits);
+}

@@ -1,0 +1,67 @@
+// Path normalisation and case-insensitive lookup over POSIX directory reading.
+#include "platform/path_resolve.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* d) const { closedir(d); }
+};
+
+bool ExistsAsFileOrDir(const std::string& p) {
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0) return false;
+  return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
+
+bool EqualIgnoringAsciiCase(const char* a, const std::string& b) {
+  size_t i = 0;
+  for (; a[i] && i < b.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return false;
+  }
+  return a[i] == 0 && i == b.size();
+}
+
+}  // namespace
+
+std::string SlashPath(std::string path) {
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+std::string NormaliseDirPath(std::string path) {
+  path = SlashPath(std::move(path));
+  if (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string ResolvePathIgnoringCase(const std::string& path) {
+  if (path.empty()) return {};
+  if (ExistsAsFileOrDir(path)) return path;
+  // Last "/" before the final character; a "/" at the very start keeps the root
+  // in the name part, like the plain relative case.
+  size_t slash = path.size() >= 2 ? path.rfind('/', path.size() - 2) : std::string::npos;
+  std::string dir, name;
+  if (slash == std::string::npos || slash == 0) {
+    dir = ".";
+    name = path;
+  } else {
+    dir = ResolvePathIgnoringCase(path.substr(0, slash));
+    if (dir.empty()) return {};
+    name = path.substr(slash + 1);
+  }
+  std::unique_ptr<DIR, DirCloser> d(opendir(dir.c_str()));
+  if (!d) return {};
+  while (dirent* e = readdir(d.get())) {
+    if (EqualIgnoringAsciiCase(e->d_name, name)) return dir == "." ? std::string(e->d_name) : dir + "/" + e->d_name;
+  }
+  return {};
+}
