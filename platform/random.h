@@ -9,7 +9,9 @@ double Rnd(double min_value = 1, double max_value = 0);
 int Rand(int min_value, int max_value = 1);
 // State becomes seed & 0x7FFFFFFF, or 4660 when that is 0 or 0x7FFFFFFF.
 void SeedRnd(int seed);
+// The seed last given to SeedRnd (4660 before any).
 int RndSeed();
+// The generator state.
 int QueryRndState();
 double UnitRandomDouble();  // [0, 1), two steps
 float UnitRandomSingle();   // [0, 1), one step

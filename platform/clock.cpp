@@ -1,0 +1,74 @@
+// The millisecond clock (CLOCK_BOOTTIME), Delay, and the 1 ms interval alarm whose
+// handler only posts SIGALRM as the pending signal of the system driver.
+#include "platform/clock.h"
+
+#include <signal.h>
+#include <sys/time.h>
+#include <time.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include "platform/system.h"
+
+namespace {
+
+std::atomic<TClockSource> clock_source{nullptr};
+std::thread::id main_thread;
+bool clock_started = false;
+
+uint64_t BootMillis() {
+  timespec ts{};
+  clock_gettime(CLOCK_BOOTTIME, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
+void AlarmHandler(int sig) { PostPendingSignal(sig); }
+
+void ArmAlarm(int period_ms) {
+  struct sigaction sa {};
+  sa.sa_handler = &AlarmHandler;
+  sa.sa_flags = SA_RESTART;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGALRM, &sa, nullptr);
+  itimerval it{};
+  it.it_interval.tv_sec = period_ms / 1000;
+  it.it_interval.tv_usec = (period_ms % 1000) * 1000;
+  it.it_value = it.it_interval;
+  setitimer(ITIMER_REAL, &it, nullptr);
+}
+
+}  // namespace
+
+uint64_t MilliSecs64() {
+  TClockSource source = clock_source.load(std::memory_order_relaxed);
+  return source ? source() : BootMillis();
+}
+
+int MilliSecs() { return static_cast<int>(static_cast<uint32_t>(MilliSecs64())); }
+
+void SetClockSource(TClockSource source) { clock_source.store(source); }
+
+void Delay(int millis) {
+  if (millis <= 0) return;
+  const uint64_t start = MilliSecs64();
+  for (;;) {
+    const uint64_t passed = MilliSecs64() - start;
+    if (passed >= static_cast<uint64_t>(millis)) return;
+    uint64_t left = static_cast<uint64_t>(millis) - passed;
+    if (left > 1000) left = 1000;
+    // The alarm ends the sleep early (EINTR); the deadline is checked again above.
+    timespec ts{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+  }
+}
+
+void StartClock() {
+  if (clock_started) return;
+  clock_started = true;
+  main_thread = std::this_thread::get_id();
+  ArmAlarm(1);
+}
+
+bool OnMainThread() { return clock_started && std::this_thread::get_id() == main_thread; }

@@ -1,0 +1,52 @@
+// The X11 system driver: pumps the display connection into events, dispatches the
+// pending signal, and drives the pointer of the input window. Xlib stays inside the
+// .cpp; X handles are carried as unsigned long.
+#pragma once
+#include "platform/object.h"
+#include "platform/system.h"
+
+struct _XDisplay;
+
+class TLinuxSystemDriver : public TSystemDriver {
+ public:
+  TLinuxSystemDriver();  // opens the default display; null display when that fails
+  ~TLinuxSystemDriver() override;
+
+  void Poll() override;
+  void Wait() override;
+  void MoveMouse(int x, int y) override;
+  void SetMouseVisible(bool visible) override;
+  void Notify(const std::u16string& text, bool serious) override;
+  bool Confirm(const std::u16string& text, bool serious) override;
+  int Proceed(const std::u16string& text, bool serious) override;
+  std::u16string RequestFile(const std::u16string& title, const std::u16string& filter, bool save,
+                             const std::u16string& path) override;
+  std::u16string RequestDir(const std::u16string& title, const std::u16string& path) override;
+  int OpenURL(const std::u16string& url) override;
+
+  // Translates one X event (an XEvent*) into events; never called by this system.
+  void Emit(void* os_event, const Ref<TObject>& source);
+
+  _XDisplay* Display() const { return _display; }
+  int ConnectionFd() const;  // -1 without display
+  void SetInputWindow(unsigned long window) { _window = window; }
+  unsigned long InputWindow() const { return _window; }
+  bool HasInvisibleCursor() const { return _cursor != 0; }
+  void SetRawEventFilter(int (*fn)(void*)) { _filter = fn; }
+
+  // Poll's steps without the flush: every event already queued or readable.
+  void TranslatePending();
+
+ private:
+  void Translate(void* xevent);
+
+  _XDisplay* _display = nullptr;
+  unsigned long _window = 0;
+  unsigned long _cursor = 0;
+  unsigned long _wm_protocols = 0;
+  unsigned long _wm_delete = 0;
+  int (*_filter)(void*) = nullptr;
+};
+
+// The driver as created by SystemDriver() (never null after that call).
+TLinuxSystemDriver* LinuxSystemDriver();

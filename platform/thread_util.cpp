@@ -1,0 +1,30 @@
+// SIGALRM masking for threads that are not the main thread.
+#include "platform/thread_util.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstring>
+
+static_assert(sizeof(sigset_t) <= 128, "saved mask buffer too small");
+
+TAlarmBlock::TAlarmBlock() {
+  sigset_t block, old;
+  sigemptyset(&block);
+  sigaddset(&block, SIGALRM);
+  pthread_sigmask(SIG_BLOCK, &block, &old);
+  std::memcpy(_saved, &old, sizeof old);
+}
+
+TAlarmBlock::~TAlarmBlock() {
+  sigset_t old;
+  std::memcpy(&old, _saved, sizeof old);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+void BlockAlarmOnThisThread() {
+  sigset_t block;
+  sigemptyset(&block);
+  sigaddset(&block, SIGALRM);
+  pthread_sigmask(SIG_BLOCK, &block, nullptr);
+}

@@ -1,0 +1,128 @@
+// Timers: each running TTimer has a TLinuxTimer in the running list; the SIGALRM
+// entry of the signal table updates them all on the main thread. An update fires at
+// most once, so periods missed between dispatches merge into one tick.
+#include "platform/timer.h"
+
+#include <signal.h>
+
+#include <cmath>
+#include <list>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/system.h"
+
+namespace {
+
+struct TLinuxTimer {
+  float _hertz = 0;
+  TTimer* _timer = nullptr;  // the TTimer's _cycle keeps it alive while listed
+  int64_t _count = 0;        // periods counted at the last update
+  uint64_t _millis = 0;      // 64-bit origin: no wrap during the run
+
+  void Update(uint64_t now) {
+    const double periods = static_cast<double>(now - _millis) * _hertz / 1000.0;
+    const int64_t n = static_cast<int64_t>(periods);
+    if (n > _count) {
+      _count = n;
+      _timer->Fire();
+    }
+  }
+};
+
+std::list<TLinuxTimer>& Running() {
+  static std::list<TLinuxTimer> running;
+  return running;
+}
+
+int dispatch_depth = 0;  // > 0 while TimerSignalHandler fires ticks
+
+void StartTimerModule() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  StartClock();
+  SetSignalHandler(SIGALRM, &TimerSignalHandler);
+}
+
+TLinuxTimer* FromHandle(uintptr_t h) { return reinterpret_cast<TLinuxTimer*>(h); }
+
+}  // namespace
+
+void TimerSignalHandler(int) {
+  const uint64_t now = MilliSecs64();
+  // A tick's hooks may create or stop timers: walk a snapshot of live timers.
+  std::vector<Ref<TTimer>> live;
+  for (auto& t : Running()) live.push_back(t._timer->_cycle);
+  ++dispatch_depth;
+  for (auto& timer : live) {
+    if (timer && timer->_handle) FromHandle(timer->_handle)->Update(now);
+  }
+  --dispatch_depth;
+}
+
+Ref<TTimer> TTimer::Create(float hertz, Ref<TEvent> event) {
+  if (!std::isfinite(hertz) || !(hertz > 0)) return nullptr;
+  StartTimerModule();
+  auto timer = std::make_shared<TTimer>();
+  auto& running = Running();
+  running.push_back(TLinuxTimer{hertz, timer.get(), 0, MilliSecs64()});
+  timer->_handle = reinterpret_cast<uintptr_t>(&running.back());
+  timer->_cycle = timer;
+  timer->_event = std::move(event);
+  return timer;
+}
+
+void TTimer::Stop() {
+  if (!_handle) return;
+  auto& running = Running();
+  for (auto it = running.begin(); it != running.end(); ++it) {
+    if (reinterpret_cast<uintptr_t>(&*it) == _handle) {
+      running.erase(it);
+      break;
+    }
+  }
+  _handle = 0;
+  _event.reset();
+  Ref<TTimer> self = std::move(_cycle);  // released last: *this may go with it
+}
+
+void TTimer::Fire() {
+  if (!_handle) return;
+  ++_ticks;
+  if (_event) {
+    EmitEvent(_event);
+  } else {
+    EmitEvent(CreateEvent(EVENT_TIMERTICK, _cycle, static_cast<int>(_ticks)));
+  }
+}
+
+int TTimer::Wait() {
+  if (!_handle) return 0;
+  Ref<TTimer> keep = _cycle;  // a hook may stop the timer while we wait
+  uint32_t n;
+  do {
+    if (!SystemBusy()) {
+      WaitSystem();
+    } else if (dispatch_depth == 0) {
+      // Called from a hook, where WaitSystem is a no-op: sleep until the alarm
+      // and dispatch it ourselves so ticks still arrive.
+      SleepUntilSignal(1000);
+      DispatchPendingSignal();
+    } else {
+      // Called from a tick's own hooks: no tick can arrive here; do not hang.
+      break;
+    }
+    n = _ticks - _wticks;
+  } while (n == 0 && _handle);
+  n = _ticks - _wticks;
+  _wticks += n;
+  return static_cast<int>(n);
+}
+
+Ref<TTimer> CreateTimer(float hertz, Ref<TEvent> event) { return TTimer::Create(hertz, std::move(event)); }
+int WaitTimer(const Ref<TTimer>& timer) { return timer ? timer->Wait() : 0; }
+int TimerTicks(const Ref<TTimer>& timer) { return timer ? timer->Ticks() : 0; }
+void StopTimer(const Ref<TTimer>& timer) {
+  if (timer) timer->Stop();
+}
