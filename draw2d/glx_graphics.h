@@ -1,0 +1,84 @@
+// The GLX graphics driver: X windows with GLX contexts, windowed or in a switched
+// full-screen video mode (XFree86-VidMode), buffer swaps with GLX_SGI_swap_control,
+// and a hidden shared context whose display lists every window shares, so textures
+// outlive any single window. Xlib and GLX stay inside glx_graphics.cpp.
+#pragma once
+#include <vector>
+
+#include "draw2d/graphics.h"
+
+struct __GLXcontextRec;
+
+// The native window record. kind: 1 attached to a foreign window, 2 windowed,
+// 3 full screen.
+struct TGLContextRecord {
+  int kind = 0;
+  int width = 0;
+  int height = 0;
+  int depth = 24;
+  int hertz = 0;
+  int flags = 0;
+  int sync = -1;            // swap interval last set: -1 none yet, 0 off, 1 on
+  unsigned long window = 0;  // X window id
+  __GLXcontextRec* context = nullptr;
+  // Resources freed with the window.
+  unsigned long colormap = 0;
+  void* visual_info = nullptr;  // XVisualInfo*
+};
+
+struct TGLGraphicsDriver;
+
+struct TGLGraphics : TGraphics {
+  ~TGLGraphics() override;
+  Ref<TGraphicsDriver> Driver() override;
+  void GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) override;
+  // Frees the native record (window, context, video mode); idempotent.
+  void Close() override;
+
+  TGLContextRecord* _context = nullptr;  // owned
+};
+
+struct TGLGraphicsDriver : TGraphicsDriver {
+  std::vector<Ref<TGraphicsMode>> GraphicsModes() override;
+  Ref<TGraphics> AttachGraphics(unsigned long widget, int flags) override;
+  Ref<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) override;
+  // Takes a TGLGraphics (null does nothing).
+  void SetGraphics(const Ref<TGraphics>& graphics) override;
+  void Flip(int sync) override;
+  // Paired calls around texture work: the first makes the shared context current,
+  // the second restores the context and drawable that were current before (never a
+  // record closed in between). Does nothing in full screen.
+  virtual void SwapSharedContext();
+};
+
+Ref<TGLGraphicsDriver> GLGraphicsDriver();
+
+// Makes the hidden shared context current for its lifetime and then restores the
+// context and drawable that were current (or none, when that context was closed
+// meanwhile). In full screen the current context already shares the textures and is
+// left as it is. Ready() tells whether GL calls may be made under the guard.
+class TSharedContextGuard {
+ public:
+  TSharedContextGuard();
+  ~TSharedContextGuard();
+  TSharedContextGuard(const TSharedContextGuard&) = delete;
+  TSharedContextGuard& operator=(const TSharedContextGuard&) = delete;
+  bool Ready() const { return ready_; }
+
+ private:
+  bool ready_ = false;
+  bool switched_ = false;
+  void* prev_display_ = nullptr;
+  unsigned long prev_drawable_ = 0;
+  __GLXcontextRec* prev_context_ = nullptr;
+};
+
+// True while the hidden shared context exists (textures may be deleted in it).
+bool SharedContextAlive();
+
+// Closes the current and the shared record (run at program end; safe to call twice).
+void CloseGLGraphicsDriver();
+
+// For tests: whether a full-screen mode is switched, and the record made current last.
+bool GLFullScreenActive();
+TGLContextRecord* GLCurrentRecord();
