@@ -1,0 +1,48 @@
+// TImageFont: a source font whose glyphs become images on first use, drawn like
+// any image (tinted by the colour, blended by the blend mode); and the built-in
+// 8 x 16 font used before any font is set.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "draw2d/font.h"
+
+struct TImage;
+struct TUrl;
+
+struct TImageGlyph : TGlyph {
+  Ref<TImage> _image;
+  float _advance = 0;
+  int _x = 0, _y = 0, _w = 0, _h = 0;
+
+  Ref<TObject> Pixels() override;
+  float Advance() override { return _advance; }
+  void GetRect(int& x, int& y, int& width, int& height) override;
+};
+
+struct TImageFont : TFont {
+  Ref<TFont> _src_font;  // null for the built-in font
+  std::vector<Ref<TImageGlyph>> _glyphs;
+  int _imageFlags = 0;
+
+  int Style() override;
+  int Height() override;
+  int CountGlyphs() override { return int(_glyphs.size()); }
+  int CharToGlyph(int code) override;
+  Ref<TGlyph> LoadGlyph(int index) override;
+  Ref<TImageGlyph> ImageGlyph(int index);
+
+  // Draws each code unit's glyph with the pen at (x, y), moved by the advance
+  // along (ix, jx); (iy, jy) is the transform's second column.
+  void Draw(const std::u16string& text, float x, float y, float ix, float iy, float jx, float jy);
+  // Sum of advances, truncated after each step; characters without glyph add nothing.
+  int TextWidth(const std::u16string& text);
+
+  static Ref<TImageFont> Load(const std::u16string& source, int size, int style);
+  static Ref<TImageFont> CreateDefault();
+};
+
+// Null for a non-string or empty source, or a font that cannot be opened or sized.
+Ref<TImageFont> LoadImageFont(const TUrl& source, int size, int style = FontSmooth);
+// The built-in font, made once and shared.
+Ref<TImageFont> DefaultImageFont();
