@@ -3,11 +3,13 @@
 
 namespace {
 
+size_t g_limit = MaxPixelBytes;
+
 // a * b in size_t, false on overflow or when the product passes the cap.
 bool MulCapped(size_t a, size_t b, size_t* out) {
-  if (a != 0 && b > MaxPixelBytes / a) return false;
+  if (a != 0 && b > g_limit / a) return false;
   *out = a * b;
-  return *out <= MaxPixelBytes;
+  return *out <= g_limit;
 }
 
 }  // namespace
@@ -21,7 +23,7 @@ bool PixelBufferSize(int64_t width, int64_t height, int64_t bytesPerPixel, int64
   if (!MulCapped(static_cast<size_t>(width), static_cast<size_t>(bytesPerPixel), &row)) return false;
   size_t a = static_cast<size_t>(align);
   size_t padded = (row + a - 1) / a * a;  // row <= 1 GiB, no overflow
-  if (padded > MaxPixelBytes) return false;
+  if (padded > g_limit) return false;
   size_t all = 0;
   if (!MulCapped(padded, static_cast<size_t>(height), &all)) return false;
   if (pitch) *pitch = padded;
@@ -33,3 +35,6 @@ bool DecodedPixelBytes(int64_t width, int64_t height, int64_t bytesPerPixel, siz
   if (width < 1 || height < 1 || bytesPerPixel < 1) return false;
   return PixelBufferSize(width, height, bytesPerPixel, 1, nullptr, total);
 }
+
+size_t PixelByteLimit() { return g_limit; }
+void SetPixelByteLimit(size_t bytes) { g_limit = bytes < MaxPixelBytes ? bytes : MaxPixelBytes; }

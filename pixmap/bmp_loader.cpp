@@ -1,0 +1,169 @@
+// Uncompressed Windows bitmaps: 1, 4, 8, 16, 24 and 32 bits per pixel (16 and 32
+// also as bit fields), bottom-up or top-down, with the 40-byte information header,
+// a longer one (V4/V5) or the 12-byte OS/2 one. Every
+// read is checked: truncated data, empty or oversized pictures, RLE or embedded data and
+// palettes larger than the bit depth allows give null.
+#include <cstring>
+#include <vector>
+
+#include "pixmap/codec_io.h"
+#include "pixmap/pixel_size.h"
+
+namespace {
+
+uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+constexpr uint32_t kCoreHeaderSize = 12;  // OS/2 1.x: 16-bit sizes, 3-byte palette entries
+constexpr uint32_t kInfoHeaderSize = 40;
+constexpr uint32_t kMaxHeaderSize = 4096;  // V5 has 124; anything much bigger is junk
+constexpr uint32_t kRGB = 0, kBitFields = 3, kAlphaBitFields = 6;
+
+bool Skip(TStream& s, size_t count) {
+  uint8_t scratch[1024];
+  while (count) {
+    const size_t n = count < sizeof scratch ? count : sizeof scratch;
+    if (ReadUpTo(s, scratch, n) != n) return false;
+    count -= n;
+  }
+  return true;
+}
+
+// One channel of a bit-field layout, widened to 8 bits.
+struct Field {
+  uint32_t mask = 0;
+  int shift = 0;
+  uint32_t max = 0;
+  explicit Field(uint32_t m) : mask(m) {
+    if (!m) return;
+    while (!((m >> shift) & 1)) ++shift;
+    max = m >> shift;
+  }
+  uint8_t Get(uint32_t v, uint8_t absent) const {
+    if (!mask) return absent;
+    return static_cast<uint8_t>((uint64_t((v & mask) >> shift) * 255 + max / 2) / max);
+  }
+};
+
+}  // namespace
+
+Ref<TPixmap> DecodeBMP(TStream& s) {
+  uint8_t fh[14];
+  if (ReadUpTo(s, fh, sizeof fh) != sizeof fh || fh[0] != 'B' || fh[1] != 'M') return nullptr;
+  const uint32_t dataOffset = U32(fh + 10);
+
+  uint8_t sizeBytes[4];
+  if (ReadUpTo(s, sizeBytes, 4) != 4) return nullptr;
+  const uint32_t headerSize = U32(sizeBytes);
+  if (headerSize != kCoreHeaderSize && (headerSize < kInfoHeaderSize || headerSize > kMaxHeaderSize))
+    return nullptr;
+  std::vector<uint8_t> ih(headerSize < 56 ? 56 : headerSize, 0);  // room for the masks
+  std::memcpy(ih.data(), sizeBytes, 4);
+  if (ReadUpTo(s, ih.data() + 4, headerSize - 4) != headerSize - 4) return nullptr;
+  size_t consumed = sizeof fh + headerSize;
+
+  const bool core = headerSize == kCoreHeaderSize;
+  const int32_t width = core ? U16(&ih[4]) : static_cast<int32_t>(U32(&ih[4]));
+  const int32_t rawHeight = core ? U16(&ih[6]) : static_cast<int32_t>(U32(&ih[8]));
+  const int bits = core ? U16(&ih[10]) : U16(&ih[14]);
+  const uint32_t compression = core ? kRGB : U32(&ih[16]);
+  const uint32_t coloursUsed = core ? 0 : U32(&ih[32]);
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return nullptr;
+  if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return nullptr;
+  const bool topDown = rawHeight < 0;
+  const int height = topDown ? -rawHeight : rawHeight;
+
+  // Bit-field layouts (16 and 32 bits); RLE and embedded JPEG/PNG are refused.
+  bool fields = false;
+  uint32_t masks[4] = {0, 0, 0, 0};
+  if (compression == kBitFields || compression == kAlphaBitFields) {
+    if (bits != 16 && bits != 32) return nullptr;
+    fields = true;
+    const int n = compression == kAlphaBitFields ? 4 : 3;
+    if (headerSize == kInfoHeaderSize) {  // masks follow the header
+      uint8_t m[16];
+      if (ReadUpTo(s, m, n * 4) != size_t(n) * 4) return nullptr;
+      for (int i = 0; i < n; ++i) masks[i] = U32(m + i * 4);
+      consumed += n * 4;
+    } else {
+      for (int i = 0; i < 4; ++i) masks[i] = U32(&ih[40 + i * 4]);
+      if (headerSize < 56) masks[3] = 0;
+    }
+  } else if (compression != kRGB) {
+    return nullptr;
+  } else if (bits == 16) {
+    fields = true;
+    masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+  }
+
+  const int format = bits == 32 || (fields && masks[3]) ? FormatBGRA8888 : FormatBGR888;
+  const int bpp = BytesPerPixel(format);
+  size_t pixelBytes = 0;
+  if (!DecodedPixelBytes(width, height, bpp, &pixelBytes)) return nullptr;
+
+  // Palette: indices past its end read black, never memory past it.
+  uint8_t palette[256][3] = {};
+  if (bits <= 8) {
+    const uint32_t maxColours = 1u << bits;
+    const uint32_t count = coloursUsed ? coloursUsed : maxColours;
+    if (count > maxColours) return nullptr;
+    const uint32_t entrySize = core ? 3 : 4;
+    uint8_t entries[256 * 4];
+    if (ReadUpTo(s, entries, count * entrySize) != count * entrySize) return nullptr;
+    for (uint32_t i = 0; i < count; ++i) std::memcpy(palette[i], entries + i * entrySize, 3);
+    consumed += count * entrySize;
+  }
+  // Writers may leave a gap before the pixels; the offset is trusted only forwards.
+  if (dataOffset > consumed && !Skip(s, dataOffset - consumed)) return nullptr;
+
+  const size_t rowBits = static_cast<size_t>(width) * bits;
+  const size_t rowBytes = (rowBits + 31) / 32 * 4;
+  std::vector<uint8_t> row(rowBytes);
+  auto pixmap = CreatePixmap(width, height, format);
+  if (!pixmap) return nullptr;
+  const Field fr(masks[0]), fg(masks[1]), fb(masks[2]), fa(masks[3]);
+  bool anyAlpha = false;
+  for (int i = 0; i < height; ++i) {
+    if (ReadUpTo(s, row.data(), rowBytes) != rowBytes) return nullptr;
+    uint8_t* d = pixmap->PixelPtr(0, topDown ? i : height - 1 - i);
+    const uint8_t* r = row.data();
+    if (fields) {
+      for (int x = 0; x < width; ++x, d += bpp) {
+        const uint32_t v = bits == 16 ? U16(r + x * 2) : U32(r + x * 4);
+        d[0] = fb.Get(v, 0), d[1] = fg.Get(v, 0), d[2] = fr.Get(v, 0);
+        if (bpp == 4) {
+          d[3] = fa.Get(v, 0);
+          anyAlpha |= d[3] != 0;
+        }
+      }
+      continue;
+    }
+    switch (bits) {
+      case 1:
+        for (int x = 0; x < width; ++x, d += 3) std::memcpy(d, palette[(r[x >> 3] >> (7 - (x & 7))) & 1], 3);
+        break;
+      case 4:
+        for (int x = 0; x < width; ++x, d += 3) std::memcpy(d, palette[(r[x >> 1] >> ((x & 1) ? 0 : 4)) & 15], 3);
+        break;
+      case 8:
+        for (int x = 0; x < width; ++x, d += 3) std::memcpy(d, palette[r[x]], 3);
+        break;
+      case 24:
+        std::memcpy(d, r, static_cast<size_t>(width) * 3);
+        break;
+      case 32:
+        std::memcpy(d, r, static_cast<size_t>(width) * 4);
+        for (int x = 0; x < width; ++x) anyAlpha |= r[x * 4 + 3] != 0;
+        break;
+    }
+  }
+  // The fourth byte of 32-bit pixels is officially unused in most layouts and most
+  // writers leave it 0: such a picture is opaque, not invisible.
+  if (bpp == 4 && !anyAlpha) {
+    for (int y = 0; y < height; ++y) {
+      uint8_t* d = pixmap->PixelPtr(0, y);
+      for (int x = 0; x < width; ++x) d[x * 4 + 3] = 255;
+    }
+  }
+  return pixmap;
+}
