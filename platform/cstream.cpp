@@ -1,5 +1,7 @@
 // File streams over the C library's buffered FILE, with the case-insensitive retry
 // for files opened only for reading.
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdio>
 
@@ -97,6 +99,13 @@ Ref<TCStream> TCStream::OpenFile(const std::u16string& path, bool readable, bool
   if (!f && !writeable) {
     std::string found = ResolvePathIgnoringCase(p);
     if (!found.empty()) f = std::fopen(found.c_str(), mode);
+  }
+  // fopen happily opens a folder for reading; its reads then fail with a size
+  // that means nothing, so a folder is no file stream.
+  struct stat st;
+  if (f && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
+    std::fclose(f);
+    f = nullptr;
   }
   return CreateWithCStream(f, bits);
 }

@@ -2,6 +2,7 @@
 // the file stream over the C library's buffered FILE, the memory stream, the
 // forwarding wrapper, protocol factories and the URL entry points (OpenStream ...).
 // Multi-byte values are little-endian (the machine order on every target we build).
+// Main thread only: the factory list and the resource registry are not locked.
 #pragma once
 #include <cstdint>
 #include <cstdio>

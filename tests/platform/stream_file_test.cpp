@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -85,6 +86,10 @@ TEST(FileStream, MissingFileGivesNull) {
   EXPECT_FALSE(ReadStream(P(d, "nothing.png")));
   EXPECT_FALSE(WriteStream(P(d, "no/such/dir.png")));
   EXPECT_FALSE(OpenStream(P(d, "x"), false, false));
+  // A folder, even one whose name looks like a picture, is not a file stream.
+  std::filesystem::create_directory(d.path() / "folder.png");
+  EXPECT_FALSE(ReadStream(P(d, "folder.png")));
+  EXPECT_FALSE(ReadStream(P(d, "FOLDER.PNG")));
 }
 
 TEST(FileStream, ReadingFindsAFileWhateverItsLetterCase) {
