@@ -30,17 +30,20 @@ int TCStream::Seek(int pos) {
   return _pos;
 }
 
+// Buffered bytes that cannot reach the file are a failed write: writers learn of a
+// full disk here rather than through a short Write.
 void TCStream::Flush() {
-  if (_cstream) std::fflush(_cstream);
+  if (_cstream && std::fflush(_cstream) != 0 && (_mode & MODE_WRITE)) throw TStreamWriteException();
 }
 
 void TCStream::Close() {
   if (!_cstream) return;
-  std::fflush(_cstream);
-  std::fclose(_cstream);
+  bool flushed = std::fflush(_cstream) == 0;
+  bool closed = std::fclose(_cstream) == 0;
   _cstream = nullptr;
   _pos = 0;
   _size = 0;
+  if ((!flushed || !closed) && (_mode & MODE_WRITE)) throw TStreamWriteException();
 }
 
 int TCStream::Read(void* buf, int count) {

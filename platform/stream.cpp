@@ -142,8 +142,8 @@ void TStreamWrapper::Flush() {
   if (_stream) _stream->Flush();
 }
 void TStreamWrapper::Close() {
-  if (_stream) _stream->Flush();
-  _stream.reset();
+  Ref<TStream> s = std::move(_stream);  // detached even when the flush raises
+  if (s) s->Flush();
 }
 int TStreamWrapper::Read(void* buf, int count) { return _stream ? _stream->Read(buf, count) : 0; }
 int TStreamWrapper::Write(const void* buf, int count) {

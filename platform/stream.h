@@ -85,6 +85,8 @@ struct TStream : TIO {
 };
 
 // A file stream. Closing twice is harmless; the destructor closes an open file.
+// On a stream opened for writing, Flush and Close raise TStreamWriteException when
+// buffered bytes cannot be written or the close fails (the file is closed anyway).
 struct TCStream : TStream {
   static constexpr int MODE_READ = 1;
   static constexpr int MODE_WRITE = 2;

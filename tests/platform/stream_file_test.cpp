@@ -35,6 +35,16 @@ std::set<std::string> RawNames(const std::string& dir) {
   return names;
 }
 
+template <class F>
+std::string ErrorText(F&& f) {
+  try {
+    f();
+  } catch (const TRuntimeError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
 }  // namespace
 
 TEST(FileStream, WriteCreatesTruncatesAndReadSeesTheBytes) {
@@ -145,6 +155,24 @@ TEST(FileStream, ClosingTwiceAndUsingAClosedStreamIsHarmless) {
   EXPECT_EQ(s->Read(buf, 4), 0);
   EXPECT_EQ(s->ReadInt(), 0);
   s->Flush();
+}
+
+TEST(FileStream, AFullDeviceFailsTheWriteOrTheCloseNeverSilently) {
+  Ref<TStream> small = WriteStream(u"/dev/full");
+  if (!small) GTEST_SKIP() << "/dev/full is not available";
+  small->WriteString(u"fits in the buffer");
+  EXPECT_EQ(ErrorText([&] { small->Close(); }), "Error writing to stream");
+  EXPECT_NO_THROW(small->Close());
+
+  Ref<TStream> big = WriteStream(u"/dev/full");
+  ASSERT_TRUE(big);
+  std::string block(1 << 20, 'x');
+  EXPECT_THROW(big->WriteBytes(block.data(), static_cast<int>(block.size())), TStreamWriteException);
+  try {
+    big->Close();  // what is still buffered may fail here too
+  } catch (const TStreamWriteException&) {
+  }
+  EXPECT_NO_THROW(big->Close());
 }
 
 TEST(FileStream, WrapperCloseLeavesTheFileOpenForItsOwner) {
