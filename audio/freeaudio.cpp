@@ -1,0 +1,83 @@
+// The process-wide FreeAudio mixer and its output thread behind the fa_ calls.
+#include "audio/freeaudio.h"
+
+#include "audio/fa_output.h"
+
+namespace {
+TFaOutput* g_out = nullptr;
+constexpr int kCloseDeadlineMs = 1000;
+TFaDeviceOpener g_opener = nullptr;
+}  // namespace
+
+int fa_Init(int mode) {
+  if (mode != 0 || g_out) return -1;
+  std::unique_ptr<TFaDevice> dev = g_opener ? g_opener() : OpenOSSDevice("/dev/dsp");
+  if (!dev) return -1;
+  return fa_InitWithDevice(std::move(dev));
+}
+
+int fa_InitWithDevice(std::unique_ptr<TFaDevice> device, TFaClock clock) {
+  if (g_out || !device) return -1;
+  auto out = std::make_unique<TFaOutput>(std::move(device), clock);
+  if (!out->Start()) return -1;
+  g_out = out.release();
+  return 0;
+}
+
+void fa_SetDeviceOpener(TFaDeviceOpener opener) { g_opener = opener; }
+
+void fa_Close() {
+  if (!g_out) return;
+  TFaOutput* out = g_out;
+  g_out = nullptr;
+  // A thread stuck in the device keeps everything it uses: free nothing then.
+  if (out->Stop(kCloseDeadlineMs)) delete out;
+}
+
+bool fa_Running() { return g_out != nullptr; }
+TFaMixer* fa_Mixer() { return g_out ? &g_out->Mixer() : nullptr; }
+TFaOutput* fa_Output() { return g_out; }
+
+TFaSound* fa_CreateSound(int length, int bits, int channels, int hertz, const void* samples,
+                        int loop) {
+  if (!g_out) return nullptr;
+  return TFaMixer::CreateSound(length, bits, channels, hertz, samples, loop != 0);
+}
+
+// Sounds outlive the mixer (a driver sound may be released after shutdown).
+void fa_FreeSound(TFaSound* sound) { TFaMixer::FreeSound(sound); }
+
+int fa_AllocChannel() { return g_out ? g_out->Mixer().AllocChannel() : 0; }
+void fa_FreeChannel(int channel) {
+  if (g_out) g_out->Mixer().FreeChannel(channel);
+}
+int fa_PlaySound(TFaSound* sound, int paused, int channel) {
+  if (!g_out) return channel;
+  return g_out->Mixer().PlaySound(sound, paused != 0, channel);
+}
+int fa_StopChannel(int channel) {
+  if (!g_out) return -1;
+  g_out->Mixer().StopChannel(channel);
+  return 0;
+}
+int fa_SetChannelPaused(int channel, int paused) {
+  if (!g_out) return -1;
+  g_out->Mixer().SetChannelPaused(channel, paused != 0);
+  return 0;
+}
+int fa_SetChannelVolume(int channel, float v) {
+  return g_out ? g_out->Mixer().SetChannelVolume(channel, v) : -1;
+}
+int fa_SetChannelPan(int channel, float v) {
+  return g_out ? g_out->Mixer().SetChannelPan(channel, v) : -1;
+}
+int fa_SetChannelDepth(int channel, float v) {
+  return g_out ? g_out->Mixer().SetChannelDepth(channel, v) : -1;
+}
+int fa_SetChannelRate(int channel, float v) {
+  return g_out ? g_out->Mixer().SetChannelRate(channel, v) : -1;
+}
+int fa_ChannelStatus(int channel) { return g_out ? g_out->Mixer().ChannelStatus(channel) : 0; }
+int64_t fa_ChannelPosition(int channel) {
+  return g_out ? g_out->Mixer().ChannelPosition(channel) : 0;
+}

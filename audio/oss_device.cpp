@@ -1,0 +1,64 @@
+// The Open Sound System output device. The only module that knows <sys/soundcard.h>.
+// The descriptor stays non-blocking: the mixing thread waits with poll and a
+// time-out, so it can always notice a shutdown request.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/soundcard.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "audio/fa_device.h"
+
+namespace {
+
+class TOSSDevice : public TFaDevice {
+ public:
+  TOSSDevice(int fd, int rate) : _fd(fd), _rate(rate) {}
+  ~TOSSDevice() override { ::close(_fd); }
+
+  int Rate() const override { return _rate; }
+
+  int WaitWritable(int timeout_ms) override {
+    pollfd p{_fd, POLLOUT, 0};
+    const int r = ::poll(&p, 1, timeout_ms);
+    if (r < 0) return errno == EINTR ? 0 : -1;
+    if (r == 0) return 0;
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
+    return 1;
+  }
+
+  long Write(const void* buf, size_t count) override { return long(::write(_fd, buf, count)); }
+
+  void Reset() override { ::ioctl(_fd, SNDCTL_DSP_RESET, 0); }
+
+ private:
+  int _fd;
+  int _rate;
+};
+
+}  // namespace
+
+std::unique_ptr<TFaDevice> OpenOSSDevice(const char* path, std::string* why) {
+  auto fail = [&](int fd, const char* reason) -> std::unique_ptr<TFaDevice> {
+    if (fd >= 0) ::close(fd);
+    if (why) *why = reason;
+    return nullptr;
+  };
+  // Non-blocking, so that a device held by another program fails at once.
+  const int fd = ::open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(-1, "cannot open the sound device");
+  int frag = 0x0003000C;  // three fragments of 4096 bytes; must come first
+  ::ioctl(fd, SNDCTL_DSP_SETFRAGMENT, &frag);
+  int fmt = AFMT_S16_LE;
+  if (::ioctl(fd, SNDCTL_DSP_SETFMT, &fmt) < 0 || fmt != AFMT_S16_LE)
+    return fail(fd, "the sound device refuses signed 16-bit little-endian samples");
+  int channels = 2;
+  if (::ioctl(fd, SNDCTL_DSP_CHANNELS, &channels) < 0 || channels != 2)
+    return fail(fd, "the sound device refuses stereo");
+  int rate = 44100;
+  if (::ioctl(fd, SNDCTL_DSP_SPEED, &rate) < 0 || rate < 8000 || rate > 192000)
+    return fail(fd, "the sound device refuses every usable rate");
+  return std::make_unique<TOSSDevice>(fd, rate);
+}
