@@ -1,0 +1,4 @@
+// libFuzzer harness for LoadPixmapJPeg.
+#include "tests/fuzz/fuzz_harness.h"
+
+TESS_FUZZ_LOADER(LoadPixmapJPeg)
