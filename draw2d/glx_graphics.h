@@ -24,6 +24,7 @@ struct TGLContextRecord {
   // Resources freed with the window.
   unsigned long colormap = 0;
   void* visual_info = nullptr;  // XVisualInfo*
+  bool open = false;  // false once closed (also by the driver at program end)
 };
 
 struct TGLGraphicsDriver;
@@ -32,7 +33,7 @@ struct TGLGraphics : TGraphics {
   ~TGLGraphics() override;
   Ref<TGraphicsDriver> Driver() override;
   void GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) override;
-  // Frees the native record (window, context, video mode); idempotent.
+  // Closes the native record (window, context, video mode) and frees it; idempotent.
   void Close() override;
 
   TGLContextRecord* _context = nullptr;  // owned

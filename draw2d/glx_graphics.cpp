@@ -1,0 +1,548 @@
+// The GLX graphics driver: windows and contexts through Xlib and GLX, full-screen
+// video modes through XFree86-VidMode, the hidden shared context and buffer swaps.
+// Leans on the system driver for the display, the input window and the pump.
+#include "draw2d/glx_graphics.h"
+
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/xf86vmode.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/app.h"
+#include "platform/system.h"
+
+namespace {
+
+using TSwapIntervalSGI = int (*)(int);
+
+struct TGLXState {
+  bool started = false;
+  bool exit_handler = false;
+  Display* display = nullptr;
+  int screen = 0;
+  bool vidmode = false;
+  TSwapIntervalSGI swap_interval = nullptr;
+  Atom wm_protocols = 0;
+  Atom wm_delete = 0;
+  // Video modes.
+  XF86VidModeModeInfo saved_mode = {};
+  bool saved_valid = false;
+  XF86VidModeModeInfo** modes = nullptr;
+  int mode_count = 0;
+  int chosen = -1;
+  bool fullscreen = false;
+  // Records.
+  TGLContextRecord* current = nullptr;
+  TGLContextRecord* shared = nullptr;
+  TGLContextRecord* last_selected = nullptr;
+  unsigned long input_window = 0;
+  std::set<GLXContext> live_contexts;
+  // Pending guard of SwapSharedContext's paired calls.
+  TSharedContextGuard* swap_guard = nullptr;
+};
+
+// Never destroyed: exit handlers and late texture deletions may still reach it.
+TGLXState& S() {
+  static TGLXState* s = new TGLXState;
+  return *s;
+}
+
+// Catches X errors of the requests made during its lifetime instead of letting the
+// default handler end the process (a foreign window id may be stale, a visual may
+// be refused). The display is synchronised on entry and exit.
+class TXErrorTrap {
+ public:
+  explicit TXErrorTrap(Display* d) : display_(d) {
+    XSync(display_, False);
+    failed_ = false;
+    previous_ = XSetErrorHandler(Handler);
+  }
+  ~TXErrorTrap() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+  }
+  bool Failed() {
+    XSync(display_, False);
+    return failed_;
+  }
+
+ private:
+  static int Handler(Display*, XErrorEvent*) {
+    failed_ = true;
+    return 0;
+  }
+  Display* display_;
+  int (*previous_)(Display*, XErrorEvent*);
+  static inline bool failed_ = false;
+};
+
+int RefreshRate(const XF86VidModeModeInfo& m) {
+  const long long total = static_cast<long long>(m.htotal) * m.vtotal;
+  if (total == 0) return 0;
+  int rate = static_cast<int>(static_cast<double>(m.dotclock) * 1000.0 / static_cast<double>(total) + 0.5);
+  if (m.flags & 0x10) rate *= 2;   // interlaced
+  if (m.flags & 0x20) rate >>= 1;  // double scan
+  return rate;
+}
+
+void RestoreVideoMode() {
+  TGLXState& s = S();
+  if (!s.fullscreen || !s.display) return;
+  if (s.saved_valid) {
+    XF86VidModeSwitchToMode(s.display, s.screen, &s.saved_mode);
+    XF86VidModeSetViewPort(s.display, s.screen, 0, 0);
+  }
+  XFlush(s.display);
+  if (s.saved_valid && s.saved_mode.privsize > 0 && s.saved_mode.c_private) XFree(s.saved_mode.c_private);
+  s.saved_mode = {};
+  s.saved_valid = false;
+  if (s.modes) XFree(s.modes);
+  s.modes = nullptr;
+  s.mode_count = 0;
+  s.chosen = -1;
+  s.fullscreen = false;
+}
+
+// Restores the mode even when the program leaves without End (a test, a return
+// from main): a switched desktop must never outlive the program.
+void RestoreVideoModeAtExit() { RestoreVideoMode(); }
+
+bool Start() {
+  TGLXState& s = S();
+  if (s.started) return true;
+  Display* d = SystemDisplay();
+  if (!d) return false;
+  int major = 0, minor = 0;
+  if (!glXQueryVersion(d, &major, &minor)) return false;
+  s.display = d;
+  s.screen = DefaultScreen(d);
+  int event_base = 0, error_base = 0;
+  if (XF86VidModeQueryExtension(d, &event_base, &error_base)) {
+    int vmajor = 0, vminor = 0;
+    s.vidmode = XF86VidModeQueryVersion(d, &vmajor, &vminor) != 0;
+  }
+  const char* ext = glXQueryExtensionsString(d, s.screen);
+  if (ext && std::strstr(ext, "GLX_SGI_swap_control")) {
+    s.swap_interval = reinterpret_cast<TSwapIntervalSGI>(
+        glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalSGI")));
+  }
+  s.wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
+  s.wm_delete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+  if (!s.exit_handler) {
+    s.exit_handler = true;
+    AddExitHandler(CloseGLGraphicsDriver);
+    std::atexit(RestoreVideoModeAtExit);
+  }
+  s.started = true;
+  return true;
+}
+
+Bool IsMapNotifyOf(Display*, XEvent* ev, XPointer arg) {
+  return ev->type == MapNotify && ev->xmap.window == reinterpret_cast<Window>(arg);
+}
+
+void StoreTitle(Display* d, Window w) {
+  std::string title;
+  title.reserve(AppTitle.size());
+  for (char16_t c : AppTitle) title.push_back(static_cast<char>(c & 0xff));
+  XStoreName(d, w, title.c_str());
+}
+
+// Frees everything a record holds and marks it closed; the memory stays with its owner.
+void ReleaseRecord(TGLContextRecord* r) {
+  TGLXState& s = S();
+  if (!r || !r->open) return;
+  Display* d = s.display;
+  r->open = false;
+  if (s.swap_guard) {  // an unpaired SwapSharedContext must not outlive the record
+    delete s.swap_guard;
+    s.swap_guard = nullptr;
+  }
+  if (r == s.current || (r->context && glXGetCurrentContext() == r->context)) {
+    glXMakeCurrent(d, None, nullptr);
+  }
+  if (r == s.current) s.current = nullptr;
+  if (r == s.last_selected) s.last_selected = nullptr;
+  if (r == s.shared) s.shared = nullptr;
+  if (r->context) {
+    s.live_contexts.erase(r->context);
+    glXDestroyContext(d, r->context);
+    r->context = nullptr;
+  }
+  if (r->window && r->window == s.input_window) {
+    SetInputWindow(0);
+    s.input_window = 0;
+  }
+  if (r->kind == 3) {
+    XUngrabPointer(d, CurrentTime);
+    XUngrabKeyboard(d, CurrentTime);
+  }
+  if (r->window && r->kind != 1) XDestroyWindow(d, r->window);
+  r->window = 0;
+  if (r->colormap) XFreeColormap(d, r->colormap);
+  r->colormap = 0;
+  if (r->visual_info) XFree(r->visual_info);
+  r->visual_info = nullptr;
+  if (r->kind == 3) RestoreVideoMode();
+  XFlush(d);
+}
+
+GLXContext ShareList() { return S().shared ? S().shared->context : nullptr; }
+
+TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int flags);
+
+bool EnsureShared() {
+  TGLXState& s = S();
+  if (s.shared) return true;
+  s.shared = CreateRecord(0, 0, 0, 0, 0);
+  return s.shared != nullptr;
+}
+
+// Choose the first full-screen mode of this size at this rate, else of this size.
+int ChooseMode(int width, int height, int hertz) {
+  TGLXState& s = S();
+  int by_size = -1;
+  for (int i = 0; i < s.mode_count; ++i) {
+    const XF86VidModeModeInfo& m = *s.modes[i];
+    if (m.hdisplay != width || m.vdisplay != height) continue;
+    if (static_cast<long long>(m.htotal) * m.vtotal == 0) continue;
+    if (RefreshRate(m) == hertz) return i;
+    if (by_size < 0) by_size = i;
+  }
+  return by_size;
+}
+
+TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int flags) {
+  TGLXState& s = S();
+  if (!Start()) return nullptr;
+  Display* d = s.display;
+  const bool is_shared = width == 0 && height == 0;
+  if (!is_shared && !EnsureShared()) return nullptr;
+  const bool full = !is_shared && depth != 0;
+  if (full && (!s.vidmode || s.fullscreen)) return nullptr;
+
+  int attrs[16];
+  int n = 0;
+  attrs[n++] = GLX_RGBA;
+  if (flags & 2) attrs[n++] = GLX_DOUBLEBUFFER;
+  if (flags & 4) attrs[n++] = GLX_ALPHA_SIZE, attrs[n++] = 1;
+  if (flags & 8) attrs[n++] = GLX_DEPTH_SIZE, attrs[n++] = 1;
+  if (flags & 16) attrs[n++] = GLX_STENCIL_SIZE, attrs[n++] = 1;
+  if (flags & 32) {
+    for (int a : {GLX_ACCUM_RED_SIZE, GLX_ACCUM_GREEN_SIZE, GLX_ACCUM_BLUE_SIZE, GLX_ACCUM_ALPHA_SIZE})
+      attrs[n++] = a, attrs[n++] = 1;
+  }
+  attrs[n] = None;
+
+  XVisualInfo* vi = glXChooseVisual(d, s.screen, attrs);
+  if (!vi) return nullptr;
+
+  auto* r = new TGLContextRecord;
+  r->open = true;
+  r->visual_info = vi;
+  r->hertz = hertz;
+  r->flags = flags;
+  r->depth = 24;
+  r->sync = -1;
+
+  TXErrorTrap trap(d);
+  Window root = RootWindow(d, s.screen);
+  r->colormap = XCreateColormap(d, root, vi->visual, AllocNone);
+  XSetWindowAttributes swa = {};
+  swa.border_pixel = 0;
+  swa.colormap = r->colormap;
+
+  auto fail = [&]() -> TGLContextRecord* {
+    ReleaseRecord(r);  // restores the mode and releases the grabs for kind 3
+    delete r;
+    return nullptr;
+  };
+
+  if (!full) {
+    r->kind = 2;
+    r->width = is_shared ? 100 : width;
+    r->height = is_shared ? 100 : height;
+    if (r->width <= 0 || r->height <= 0) return fail();
+    swa.event_mask = StructureNotifyMask | ResizeRedirectMask;
+    r->window = XCreateWindow(d, root, 0, 0, r->width, r->height, 0, vi->depth, InputOutput,
+                              vi->visual, CWBorderPixel | CWEventMask | CWColormap, &swa);
+  } else {
+    XF86VidModeModeLine line = {};
+    int dotclock = 0;
+    if (!XF86VidModeGetModeLine(d, s.screen, &dotclock, &line)) return fail();
+    XF86VidModeModeInfo** modes = nullptr;
+    int count = 0;
+    if (!XF86VidModeGetAllModeLines(d, s.screen, &count, &modes) || !modes) {
+      if (line.privsize > 0 && line.c_private) XFree(line.c_private);
+      return fail();
+    }
+    s.modes = modes;
+    s.mode_count = count;
+    const int chosen = ChooseMode(width, height, hertz);
+    if (chosen < 0) {
+      if (line.privsize > 0 && line.c_private) XFree(line.c_private);
+      XFree(s.modes);
+      s.modes = nullptr;
+      s.mode_count = 0;
+      return fail();  // no such mode: nothing was switched
+    }
+    XF86VidModeModeInfo& saved = s.saved_mode;
+    saved = {};
+    saved.dotclock = static_cast<unsigned int>(dotclock);
+    saved.hdisplay = line.hdisplay;
+    saved.hsyncstart = line.hsyncstart;
+    saved.hsyncend = line.hsyncend;
+    saved.htotal = line.htotal;
+    saved.hskew = line.hskew;
+    saved.vdisplay = line.vdisplay;
+    saved.vsyncstart = line.vsyncstart;
+    saved.vsyncend = line.vsyncend;
+    saved.vtotal = line.vtotal;
+    saved.flags = line.flags;
+    saved.privsize = line.privsize;
+    saved.c_private = line.c_private;
+    s.saved_valid = true;
+    s.chosen = chosen;
+    XF86VidModeModeInfo* mode = s.modes[chosen];
+    XF86VidModeSwitchToMode(d, s.screen, mode);
+    XF86VidModeSetViewPort(d, s.screen, 0, 0);
+    s.fullscreen = true;
+    r->kind = 3;  // from here on, failing restores the mode
+    r->width = mode->hdisplay;
+    r->height = mode->vdisplay;
+    swa.override_redirect = True;
+    swa.event_mask = StructureNotifyMask | ResizeRedirectMask | FocusChangeMask;
+    r->window = XCreateWindow(d, root, 0, 0, r->width, r->height, 0, vi->depth, InputOutput,
+                              vi->visual, CWBorderPixel | CWOverrideRedirect | CWEventMask | CWColormap,
+                              &swa);
+  }
+  if (!r->window || trap.Failed()) return fail();
+
+  r->context = glXCreateContext(d, vi, is_shared ? nullptr : ShareList(), True);
+  if (!r->context || trap.Failed()) {
+    if (r->context) glXDestroyContext(d, r->context);
+    r->context = nullptr;
+    return fail();
+  }
+  s.live_contexts.insert(r->context);
+
+  if (!is_shared) {
+    // The window's close button becomes an AppTerminate event in the system driver.
+    Atom protocols[1] = {s.wm_delete};
+    XSetWMProtocols(d, r->window, protocols, 1);
+    XMapRaised(d, r->window);
+    if (full) {
+      XWarpPointer(d, None, r->window, 0, 0, 0, 0, 0, 0);
+      XGrabKeyboard(d, r->window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+      XGrabPointer(d, r->window, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, r->window,
+                   None, CurrentTime);
+    }
+    glXMakeCurrent(d, r->window, r->context);
+    XEvent ev;
+    XIfEvent(d, &ev, IsMapNotifyOf, reinterpret_cast<XPointer>(r->window));
+    XSelectInput(d, r->window,
+                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                     PointerMotionMask | ResizeRedirectMask);
+    SetInputWindow(r->window);
+    s.input_window = r->window;
+  }
+  StoreTitle(d, r->window);
+  if (trap.Failed()) return fail();
+  SystemPump();
+  return r;
+}
+
+// A foreign window gets its context on first selection, from its own visual.
+bool PrepareAttached(TGLContextRecord* r) {
+  TGLXState& s = S();
+  Display* d = s.display;
+  TXErrorTrap trap(d);
+  Window root = 0;
+  int x = 0, y = 0;
+  unsigned int w = 0, h = 0, border = 0, depth = 0;
+  if (!XGetGeometry(d, r->window, &root, &x, &y, &w, &h, &border, &depth) || trap.Failed()) return false;
+  r->width = static_cast<int>(w);
+  r->height = static_cast<int>(h);
+  if (r->context) return true;
+  if (!EnsureShared()) return false;
+  XWindowAttributes wa;
+  if (!XGetWindowAttributes(d, r->window, &wa) || trap.Failed()) return false;
+  XVisualInfo tmpl = {};
+  tmpl.visualid = XVisualIDFromVisual(wa.visual);
+  int count = 0;
+  XVisualInfo* vi = XGetVisualInfo(d, VisualIDMask, &tmpl, &count);
+  if (!vi) return false;
+  GLXContext ctx = glXCreateContext(d, vi, ShareList(), True);
+  if (!ctx || trap.Failed()) {
+    if (ctx) glXDestroyContext(d, ctx);
+    XFree(vi);
+    return false;
+  }
+  r->visual_info = vi;
+  r->context = ctx;
+  s.live_contexts.insert(ctx);
+  return true;
+}
+
+}  // namespace
+
+TGLGraphics::~TGLGraphics() { Close(); }
+
+Ref<TGraphicsDriver> TGLGraphics::Driver() { return GLGraphicsDriver(); }
+
+void TGLGraphics::GetSettings(int& width, int& height, int& depth, int& hertz, int& flags) {
+  if (!_context) {
+    width = height = depth = hertz = flags = 0;
+    return;
+  }
+  width = _context->width;
+  height = _context->height;
+  depth = _context->depth;
+  hertz = _context->hertz;
+  flags = _context->flags;
+}
+
+void TGLGraphics::Close() {
+  if (!_context) return;
+  ReleaseRecord(_context);
+  delete _context;
+  _context = nullptr;
+}
+
+std::vector<Ref<TGraphicsMode>> TGLGraphicsDriver::GraphicsModes() {
+  std::vector<Ref<TGraphicsMode>> out;
+  if (!Start() || !S().vidmode) return out;
+  Display* d = S().display;
+  XF86VidModeModeInfo** modes = nullptr;
+  int count = 0;
+  if (!XF86VidModeGetAllModeLines(d, S().screen, &count, &modes) || !modes) return out;
+  for (int i = 0; i < count && out.size() < 1024; ++i) {
+    const XF86VidModeModeInfo& m = *modes[i];
+    if (static_cast<long long>(m.htotal) * m.vtotal == 0) continue;
+    out.push_back(std::make_shared<TGraphicsMode>(m.hdisplay, m.vdisplay, 24, RefreshRate(m)));
+  }
+  XFree(modes);
+  return out;
+}
+
+Ref<TGraphics> TGLGraphicsDriver::AttachGraphics(unsigned long widget, int flags) {
+  if (!Start() || !widget) return nullptr;
+  Display* d = S().display;
+  {
+    TXErrorTrap trap(d);
+    XWindowAttributes wa;
+    if (!XGetWindowAttributes(d, widget, &wa) || trap.Failed()) return nullptr;
+  }
+  auto* r = new TGLContextRecord;
+  r->open = true;
+  r->kind = 1;
+  r->flags = flags;
+  r->window = widget;
+  auto g = std::make_shared<TGLGraphics>();
+  g->_context = r;
+  return g;
+}
+
+Ref<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int height, int depth, int hertz,
+                                                 int flags) {
+  if (width <= 0 || height <= 0) return nullptr;
+  TGLContextRecord* r = CreateRecord(width, height, depth, hertz, flags);
+  if (!r) return nullptr;
+  auto g = std::make_shared<TGLGraphics>();
+  g->_context = r;
+  return g;
+}
+
+void TGLGraphicsDriver::SetGraphics(const Ref<TGraphics>& graphics) {
+  auto g = std::dynamic_pointer_cast<TGLGraphics>(graphics);
+  if (!g || !g->_context || !g->_context->open) return;
+  TGLContextRecord* r = g->_context;
+  TGLXState& s = S();
+  if (r->kind == 1 && !PrepareAttached(r)) return;
+  if (r != s.current || glXGetCurrentContext() != r->context) {
+    glXMakeCurrent(s.display, r->window, r->context);
+    s.current = r;
+    s.last_selected = r;
+  }
+}
+
+void TGLGraphicsDriver::Flip(int sync) {
+  TGLXState& s = S();
+  TGLContextRecord* r = s.current;
+  if (!r || !r->open) return;
+  const int want = sync ? 1 : 0;
+  if (want != r->sync) {
+    r->sync = want;
+    if (s.swap_interval) s.swap_interval(want);
+  }
+  glXSwapBuffers(s.display, r->window);
+  SystemPump();
+}
+
+void TGLGraphicsDriver::SwapSharedContext() {
+  TGLXState& s = S();
+  if (s.swap_guard) {
+    delete s.swap_guard;
+    s.swap_guard = nullptr;
+  } else {
+    s.swap_guard = new TSharedContextGuard;
+  }
+}
+
+Ref<TGLGraphicsDriver> GLGraphicsDriver() {
+  static Ref<TGLGraphicsDriver>* d = new Ref<TGLGraphicsDriver>(std::make_shared<TGLGraphicsDriver>());
+  return *d;
+}
+
+TSharedContextGuard::TSharedContextGuard() {
+  TGLXState& s = S();
+  if (!s.started) return;
+  if (s.fullscreen) {  // the full-screen context shares the textures already
+    ready_ = glXGetCurrentContext() != nullptr;
+    return;
+  }
+  if (!s.shared || !s.shared->open) return;
+  prev_context_ = glXGetCurrentContext();
+  prev_drawable_ = glXGetCurrentDrawable();
+  prev_display_ = glXGetCurrentDisplay();
+  if (prev_context_ != s.shared->context) {
+    if (!glXMakeCurrent(s.display, s.shared->window, s.shared->context)) return;
+    switched_ = true;
+  }
+  ready_ = true;
+}
+
+TSharedContextGuard::~TSharedContextGuard() {
+  if (!switched_) return;
+  TGLXState& s = S();
+  if (!s.display) return;
+  if (prev_context_ && s.live_contexts.count(prev_context_)) {
+    Display* d = prev_display_ ? static_cast<Display*>(prev_display_) : s.display;
+    glXMakeCurrent(d, prev_drawable_, prev_context_);
+  } else {
+    glXMakeCurrent(s.display, None, nullptr);
+  }
+}
+
+bool SharedContextAlive() { return S().shared != nullptr && S().shared->open; }
+
+void CloseGLGraphicsDriver() {
+  TGLXState& s = S();
+  if (!s.started) return;
+  if (s.current) ReleaseRecord(s.current);  // its TGLGraphics frees the memory later
+  if (s.shared) {
+    TGLContextRecord* shared = s.shared;
+    ReleaseRecord(shared);
+    delete shared;
+  }
+  RestoreVideoMode();
+}
+
+bool GLFullScreenActive() { return S().fullscreen; }
+TGLContextRecord* GLCurrentRecord() { return S().current; }
