@@ -459,8 +459,8 @@ void TFaMixer::Render(int16_t* out) {
   const uint32_t w = _in_write.load(std::memory_order_acquire);
   while (r != w) {
     TFaVoice* v = _input[r];
-    int wait_ms = MilliSecsDiff(v->request_ms + kStartDelayMs, now);
-    wait_ms = wait_ms < 0 ? 0 : (wait_ms > kStartDelayMs ? kStartDelayMs : wait_ms);
+    const int since = MilliSecsDiff(now, v->request_ms);  // wrap-safe
+    const int wait_ms = since < 0 ? kStartDelayMs : (since >= kStartDelayMs ? 0 : kStartDelayMs - since);
     v->delay = int(int64_t(wait_ms) * _rate / 1000);
     v->next = _active;
     _active = v;
