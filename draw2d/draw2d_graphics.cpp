@@ -2,6 +2,9 @@
 // TGraphics, and the current object/driver of the drawing layer.
 #include "draw2d/draw2d_graphics.h"
 
+#include "draw2d/image_font.h"
+#include "draw2d/max2d.h"
+
 namespace {
 
 struct TDraw2DState {
@@ -32,7 +35,29 @@ void TDraw2DGraphics::Close() {
   _driver = nullptr;
 }
 
-void TDraw2DGraphics::Validate() {}
+void TDraw2DGraphics::Validate() {
+  // Through the front operations, so the driver receives every value (this object
+  // is current here). Copies first: each setter writes the field it reads.
+  const int blend = blend_mode;
+  const int r = color_red, g = color_green, b = color_blue;
+  const float alpha = color_alpha;
+  const int cr = clscolor_red, cg = clscolor_green, cb = clscolor_blue;
+  const float lw = line_width, rot = tform_rot, sx = tform_scale_x, sy = tform_scale_y;
+  const int vx = viewport_x, vy = viewport_y, vw = viewport_w, vh = viewport_h;
+  const float ox = origin_x, oy = origin_y, hx = handle_x, hy = handle_y;
+  const Ref<TImageFont> font = image_font;
+  ::SetBlend(blend);
+  ::SetColor(r, g, b);
+  ::SetAlpha(alpha);
+  ::SetClsColor(cr, cg, cb);
+  ::SetLineWidth(lw);
+  ::SetRotation(rot);
+  ::SetScale(sx, sy);
+  ::SetViewport(vx, vy, vw, vh);
+  ::SetOrigin(ox, oy);
+  ::SetHandle(-hx, -hy);
+  ::SetImageFont(font);
+}
 
 void TDraw2DGraphics::MakeCurrent() {
   TDraw2DState& s = S();
@@ -65,5 +90,6 @@ Ref<TDraw2DGraphics> TDraw2DGraphics::Create(const Ref<TGraphics>& graphics,
   g->_graphics = graphics;
   g->_driver = driver;
   g->_self = g;
+  g->image_font = DefaultImageFont();  // made on first use, shared by all
   return g;
 }

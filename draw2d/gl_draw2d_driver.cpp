@@ -1,13 +1,21 @@
 // The OpenGL Draw2D driver: creation, selection and flipping go to the GLX driver;
 // each TGLGraphics is wrapped in a TDraw2DGraphics; ResetGLContext sets the pixel
-// projection and the GL state the drawing code relies on.
+// projection and the GL state the drawing code relies on. Drawing goes through
+// state caches; textured quads (and, over an atlas's white block, rectangles) are
+// collected into one vertex array per texture and drawn at the next state change.
 #include "draw2d/gl_draw2d_driver.h"
 
 #include <GL/gl.h>
 
+#include <cmath>
+#include <cstring>
+
+#include "draw2d/gl_image_frame.h"
 #include "draw2d/glx_graphics.h"
+#include "pixmap/pixmap.h"
 
 Ref<TGLDraw2DDriver> GLDraw2DDriver() {
+  // Never destroyed: frames released during static destruction still reach it.
   static Ref<TGLDraw2DDriver>* d = new Ref<TGLDraw2DDriver>(std::make_shared<TGLDraw2DDriver>());
   return *d;
 }
@@ -26,12 +34,14 @@ Ref<TGraphics> TGLDraw2DDriver::AttachGraphics(unsigned long widget, int flags) 
 
 Ref<TGraphics> TGLDraw2DDriver::CreateGraphics(int width, int height, int depth, int hertz,
                                                int flags) {
+  FlushBatch();
   Ref<TGraphics> g = GLGraphicsDriver()->CreateGraphics(width, height, depth, hertz, flags);
   if (!g) return nullptr;
   return TDraw2DGraphics::Create(g, GLDraw2DDriver());
 }
 
 void TGLDraw2DDriver::SetGraphics(const Ref<TGraphics>& graphics) {
+  FlushBatch();
   auto g = std::dynamic_pointer_cast<TDraw2DGraphics>(graphics);
   if (!g || !g->_graphics) {
     TDraw2DGraphics::ClearCurrent();
@@ -43,32 +53,15 @@ void TGLDraw2DDriver::SetGraphics(const Ref<TGraphics>& graphics) {
   g->MakeCurrent();
 }
 
-void TGLDraw2DDriver::Flip(int sync) { GLGraphicsDriver()->Flip(sync); }
-
-void TGLDraw2DDriver::Cls() {
-  if (!TDraw2DGraphics::Current()) return;
-  glClear(GL_COLOR_BUFFER_BIT);
+void TGLDraw2DDriver::Flip(int sync) {
+  FlushBatch();
+  GLGraphicsDriver()->Flip(sync);
 }
 
-Ref<TImageFrame> TGLDraw2DDriver::CreateFrameFromPixmap(const Ref<TPixmap>&, int) {
-  return nullptr;
-}
-void TGLDraw2DDriver::SetBlend(int) {}
-void TGLDraw2DDriver::SetAlpha(float) {}
-void TGLDraw2DDriver::SetColor(int, int, int) {}
-void TGLDraw2DDriver::SetClsColor(int, int, int) {}
-void TGLDraw2DDriver::SetViewport(int, int, int, int) {}
-void TGLDraw2DDriver::SetTransform(float, float, float, float) {}
-void TGLDraw2DDriver::SetLineWidth(float) {}
-void TGLDraw2DDriver::Plot(float, float) {}
-void TGLDraw2DDriver::DrawLine(float, float, float, float, float, float) {}
-void TGLDraw2DDriver::DrawRect(float, float, float, float, float, float) {}
-void TGLDraw2DDriver::DrawOval(float, float, float, float, float, float) {}
-void TGLDraw2DDriver::DrawPoly(const std::vector<float>&, float, float, float, float) {}
-void TGLDraw2DDriver::DrawPixmap(const Ref<TPixmap>&, int, int) {}
-Ref<TPixmap> TGLDraw2DDriver::GrabPixmap(int, int, int, int) { return nullptr; }
+bool TGLDraw2DDriver::HasContext() const { return TDraw2DGraphics::Current() != nullptr; }
 
 void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
+  FlushBatch();
   int w = 0, h = 0, d = 0, hz = 0, f = 0;
   graphics->GetSettings(w, h, d, hz, f);
   _blend_mode = -1;
@@ -82,4 +75,358 @@ void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glViewport(0, 0, w, h);
+  glColor4ubv(_color);
+}
+
+// ---- state ----------------------------------------------------------------
+
+void TGLDraw2DDriver::SetBlend(int mode) {
+  if (mode == _blend_mode) return;
+  FlushBatch();
+  _blend_mode = mode;
+  ++_blend_calls;
+  switch (mode) {
+    case 1:
+      glDisable(GL_BLEND);
+      glEnable(GL_ALPHA_TEST);
+      glAlphaFunc(GL_GEQUAL, 0.5f);
+      break;
+    case 3:
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      glDisable(GL_ALPHA_TEST);
+      break;
+    case 4:
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+      glDisable(GL_ALPHA_TEST);
+      break;
+    case 5:
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_DST_COLOR, GL_ZERO);
+      glDisable(GL_ALPHA_TEST);
+      break;
+    default:
+      glDisable(GL_BLEND);
+      glDisable(GL_ALPHA_TEST);
+      break;
+  }
+}
+
+void TGLDraw2DDriver::SetAlpha(float alpha) {
+  if (alpha > 1.0f) alpha = 1.0f;
+  if (!(alpha >= 0.0f)) alpha = 0.0f;  // NaN too
+  _color[3] = static_cast<unsigned char>(alpha * 255.0f);
+  if (HasContext()) glColor4ubv(_color);
+}
+
+namespace {
+unsigned char Clamp255(int v) { return static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+}  // namespace
+
+void TGLDraw2DDriver::SetColor(int r, int g, int b) {
+  _color[0] = Clamp255(r);
+  _color[1] = Clamp255(g);
+  _color[2] = Clamp255(b);
+  if (HasContext()) glColor4ubv(_color);
+}
+
+void TGLDraw2DDriver::SetClsColor(int r, int g, int b) {
+  if (!HasContext()) return;
+  glClearColor(Clamp255(r) / 255.0f, Clamp255(g) / 255.0f, Clamp255(b) / 255.0f, 1.0f);
+}
+
+void TGLDraw2DDriver::SetViewport(int x, int y, int width, int height) {
+  if (!HasContext()) return;
+  FlushBatch();
+  const int gw = GraphicsWidth(), gh = GraphicsHeight();
+  if (x == 0 && y == 0 && width == gw && height == gh) {
+    glDisable(GL_SCISSOR_TEST);
+  } else {
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, gh - y - height, width, height);
+  }
+}
+
+void TGLDraw2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
+  _ix = ix;
+  _iy = iy;
+  _jx = jx;
+  _jy = jy;
+}
+
+void TGLDraw2DDriver::SetLineWidth(float width) {
+  if (!HasContext()) return;
+  FlushBatch();
+  glLineWidth(width);
+}
+
+void TGLDraw2DDriver::SetBatching(bool on) {
+  FlushBatch();
+  _batching = on;
+}
+
+void TGLDraw2DDriver::SetAtlas(bool on) {
+  FlushBatch();
+  _use_atlas = on;
+}
+
+void TGLDraw2DDriver::BindTexture(unsigned texture) {
+  if (!_texture_enabled) {
+    glEnable(GL_TEXTURE_2D);
+    _texture_enabled = true;
+  }
+  if (!_bind_known || _bound_texture != texture) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    _bound_texture = texture;
+    _bind_known = true;
+  }
+}
+
+void TGLDraw2DDriver::DisableTex() {
+  if (_texture_enabled) {
+    glDisable(GL_TEXTURE_2D);
+    _texture_enabled = false;
+  }
+}
+
+// ---- batching -------------------------------------------------------------
+
+void TGLDraw2DDriver::Queue(unsigned texture, float u0, float v0, float u1, float v1, float x0,
+                            float y0, float x1, float y1, float tx, float ty) {
+  if (!_vertices.empty() && texture != _batch_texture) FlushBatch();
+  _batch_texture = texture;
+  // Same corner order and expressions as the immediate path.
+  const float xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
+  const float us[4] = {u0, u1, u1, u0}, vs[4] = {v0, v0, v1, v1};
+  for (int i = 0; i < 4; ++i) {
+    TVertex v;
+    v.x = xs[i] * _ix + ys[i] * _iy + tx;
+    v.y = xs[i] * _jx + ys[i] * _jy + ty;
+    v.u = us[i];
+    v.v = vs[i];
+    std::memcpy(v.rgba, _color, 4);
+    _vertices.push_back(v);
+  }
+}
+
+void TGLDraw2DDriver::FlushBatch() {
+  if (!_vertices.empty()) {
+    if (HasContext()) {
+      BindTexture(_batch_texture);
+      glEnableClientState(GL_VERTEX_ARRAY);
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+      glEnableClientState(GL_COLOR_ARRAY);
+      const TVertex* base = _vertices.data();
+      glVertexPointer(2, GL_FLOAT, sizeof(TVertex), &base->x);
+      glTexCoordPointer(2, GL_FLOAT, sizeof(TVertex), &base->u);
+      glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(TVertex), base->rgba);
+      glDrawArrays(GL_QUADS, 0, GLsizei(_vertices.size()));
+      glDisableClientState(GL_COLOR_ARRAY);
+      glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+      glDisableClientState(GL_VERTEX_ARRAY);
+      glColor4ubv(_color);  // the colour array left the current colour undefined
+      ++_draw_calls;
+    }
+    _vertices.clear();
+  }
+  if (!_releases.empty()) {
+    std::vector<TRelease> releases;
+    releases.swap(_releases);
+    for (const TRelease& r : releases) ReleaseNow(r.texture, r.slot);
+  }
+}
+
+void TGLDraw2DDriver::ReleaseFrame(unsigned texture, const TAtlasSlot& slot) {
+  if (!_vertices.empty()) {
+    _releases.push_back(TRelease{texture, slot});
+    return;
+  }
+  ReleaseNow(texture, slot);
+}
+
+void TGLDraw2DDriver::ReleaseNow(unsigned texture, const TAtlasSlot& slot) {
+  if (slot.page >= 0) {  // the page stays; only the slot becomes free
+    _atlas.Free(slot);
+    return;
+  }
+  if (!texture) return;
+  // Names are reused by the driver: a cached binding of this name means nothing now.
+  if (_bound_texture == texture) _bind_known = false;
+  if (!SharedContextAlive()) return;  // program end: the textures went with the context
+  TSharedContextGuard guard;
+  if (!guard.Ready()) return;
+  GLuint name = texture;
+  glDeleteTextures(1, &name);
+}
+
+Ref<TImageFrame> TGLDraw2DDriver::CreateFrameFromPixmap(const Ref<TPixmap>& pixmap, int flags) {
+  if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0) return nullptr;
+  FlushBatch();
+  Ref<TGLImageFrame> frame;
+  {
+    TSharedContextGuard guard;
+    if (!guard.Ready()) return nullptr;
+    frame = TGLImageFrame::CreateFromPixmap(pixmap, flags, _use_atlas ? &_atlas : nullptr);
+    glFlush();  // the drawing context sees finished uploads
+  }
+  _bind_known = false;  // creation bound textures directly (in full screen, in this context)
+  return frame;
+}
+
+// ---- drawing --------------------------------------------------------------
+
+void TGLDraw2DDriver::DrawTexturedQuad(unsigned texture, float u0, float v0, float u1, float v1,
+                                       float x0, float y0, float x1, float y1, float tx,
+                                       float ty) {
+  if (!HasContext()) return;
+  if (_batching) {
+    Queue(texture, u0, v0, u1, v1, x0, y0, x1, y1, tx, ty);
+    return;
+  }
+  BindTexture(texture);
+  glBegin(GL_QUADS);
+  glTexCoord2f(u0, v0);
+  glVertex2f(x0 * _ix + y0 * _iy + tx, x0 * _jx + y0 * _jy + ty);
+  glTexCoord2f(u1, v0);
+  glVertex2f(x1 * _ix + y0 * _iy + tx, x1 * _jx + y0 * _jy + ty);
+  glTexCoord2f(u1, v1);
+  glVertex2f(x1 * _ix + y1 * _iy + tx, x1 * _jx + y1 * _jy + ty);
+  glTexCoord2f(u0, v1);
+  glVertex2f(x0 * _ix + y1 * _iy + tx, x0 * _jx + y1 * _jy + ty);
+  glEnd();
+  ++_draw_calls;
+}
+
+void TGLDraw2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
+  if (!HasContext()) return;
+  if (_batching && _use_atlas) {
+    // From the white block of the page in use, so the rectangle joins the batch.
+    int page = _vertices.empty() ? -1 : _atlas.PageOfTexture(_batch_texture);
+    if (page < 0 && _atlas.PageCount() > 0) page = 0;
+    if (page < 0) {
+      FlushBatch();
+      TSharedContextGuard guard;
+      if (guard.Ready()) {
+        page = _atlas.AnyPage();
+        glFlush();
+      }
+      _bind_known = false;
+    }
+    if (page >= 0) {
+      float u = 0, v = 0;
+      _atlas.WhiteTexel(page, u, v);
+      Queue(_atlas.PageTexture(page), u, v, u, v, x0, y0, x1, y1, tx, ty);
+      return;
+    }
+  }
+  FlushBatch();
+  DisableTex();
+  glBegin(GL_QUADS);
+  glVertex2f(x0 * _ix + y0 * _iy + tx, x0 * _jx + y0 * _jy + ty);
+  glVertex2f(x1 * _ix + y0 * _iy + tx, x1 * _jx + y0 * _jy + ty);
+  glVertex2f(x1 * _ix + y1 * _iy + tx, x1 * _jx + y1 * _jy + ty);
+  glVertex2f(x0 * _ix + y1 * _iy + tx, x0 * _jx + y1 * _jy + ty);
+  glEnd();
+  ++_draw_calls;
+}
+
+void TGLDraw2DDriver::Cls() {
+  if (!HasContext()) return;
+  FlushBatch();
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void TGLDraw2DDriver::Plot(float x, float y) {
+  if (!HasContext()) return;
+  FlushBatch();
+  DisableTex();
+  glBegin(GL_POINTS);
+  glVertex2f(x + 0.5f, y + 0.5f);
+  glEnd();
+  ++_draw_calls;
+}
+
+void TGLDraw2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
+  if (!HasContext()) return;
+  FlushBatch();
+  DisableTex();
+  glBegin(GL_LINES);
+  glVertex2f(x0 * _ix + y0 * _iy + tx + 0.5f, x0 * _jx + y0 * _jy + ty + 0.5f);
+  glVertex2f(x1 * _ix + y1 * _iy + tx + 0.5f, x1 * _jx + y1 * _jy + ty + 0.5f);
+  glEnd();
+  ++_draw_calls;
+}
+
+void TGLDraw2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
+  if (!HasContext()) return;
+  FlushBatch();
+  DisableTex();
+  const float rx = (x1 - x0) * 0.5f, ry = (y1 - y0) * 0.5f;
+  const float cx = x0 + rx, cy = y0 + ry;
+  const int segments = std::max(8, int((std::fabs(rx) + std::fabs(ry)) * 0.75f));
+  glBegin(GL_POLYGON);
+  for (int i = 0; i < segments; ++i) {
+    const float a = float(i) * 6.28318530718f / float(segments);
+    const float x = cx + std::cos(a) * rx, y = cy + std::sin(a) * ry;
+    glVertex2f(x * _ix + y * _iy + tx, x * _jx + y * _jy + ty);
+  }
+  glEnd();
+  ++_draw_calls;
+}
+
+void TGLDraw2DDriver::DrawPoly(const std::vector<float>& points, float handle_x, float handle_y,
+                               float tx, float ty) {
+  if (!HasContext() || points.size() < 6) return;
+  FlushBatch();
+  DisableTex();
+  glBegin(GL_POLYGON);
+  for (size_t i = 0; i + 1 < points.size(); i += 2) {
+    const float x = points[i] + handle_x, y = points[i + 1] + handle_y;
+    glVertex2f(x * _ix + y * _iy + tx, x * _jx + y * _jy + ty);
+  }
+  glEnd();
+  ++_draw_calls;
+}
+
+void TGLDraw2DDriver::DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
+  if (!HasContext() || !pixmap || pixmap->width <= 0 || pixmap->height <= 0) return;
+  FlushBatch();
+  Ref<TPixmap> rgba =
+      pixmap->format == FormatRGBA8888 ? pixmap : ConvertPixmap(pixmap, FormatRGBA8888);
+  Ref<TPixmap> flipped = YFlipPixmap(rgba);
+  if (!flipped) return;
+  DisableTex();  // a textured glDrawPixels would be tinted by the bound texture
+  const int saved = _blend_mode;
+  SetBlend(BlendSolid);
+  glRasterPos2i(0, 0);
+  glBitmap(0, 0, 0, 0, float(x), -float(y + flipped->height), nullptr);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, flipped->pitch / 4);
+  glDrawPixels(flipped->width, flipped->height, GL_RGBA, GL_UNSIGNED_BYTE, flipped->pixels);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  ++_draw_calls;
+  SetBlend(saved);
+}
+
+Ref<TPixmap> TGLDraw2DDriver::GrabPixmap(int x, int y, int width, int height) {
+  if (width <= 0 || height <= 0) return nullptr;
+  Ref<TPixmap> out = CreatePixmap(width, height, FormatRGBA8888);
+  if (!out) return nullptr;
+  out->ClearPixels(0);  // whatever lies outside the window reads as transparent black
+  if (!HasContext()) return out;
+  FlushBatch();
+  const int gw = GraphicsWidth(), gh = GraphicsHeight();
+  const int cx0 = std::max(x, 0), cy0 = std::max(y, 0);
+  const int cx1 = std::min<int64_t>(int64_t(x) + width, gw), cy1 = std::min<int64_t>(int64_t(y) + height, gh);
+  if (cx1 <= cx0 || cy1 <= cy0) return out;
+  const int cw = cx1 - cx0, ch = cy1 - cy0;
+  std::vector<unsigned char> rows(size_t(cw) * size_t(ch) * 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(cx0, gh - cy1, cw, ch, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+  for (int r = 0; r < ch; ++r) {  // GL's first row is the bottom one
+    std::memcpy(out->PixelPtr(cx0 - x, cy0 - y + r), rows.data() + size_t(ch - 1 - r) * cw * 4,
+                size_t(cw) * 4);
+  }
+  return out;
 }

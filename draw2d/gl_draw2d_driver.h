@@ -1,10 +1,16 @@
 // The OpenGL Draw2D driver, the graphics driver that is actually installed: it
 // forwards window creation, selection and flipping to the GLX driver, wraps each
-// TGLGraphics in a TDraw2DGraphics and sets the GL state every frame relies on.
+// TGLGraphics in a TDraw2DGraphics, sets the GL state every frame relies on, and
+// draws: state caches, immediate-mode shapes, textured quads (batched into vertex
+// arrays over shared atlas textures unless batching is switched off), pixmap
+// drawing and back-buffer reads.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "draw2d/draw2d_graphics.h"
+#include "draw2d/texture_atlas.h"
 
 struct TGLDraw2DDriver : TDraw2DDriver {
   std::vector<Ref<TGraphicsMode>> GraphicsModes() override;
@@ -12,7 +18,6 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   Ref<TGraphics> CreateGraphics(int width, int height, int depth, int hertz, int flags) override;
   void SetGraphics(const Ref<TGraphics>& graphics) override;
   void Flip(int sync) override;
-  // Drawing operations (filled in by the drawing layer).
   Ref<TImageFrame> CreateFrameFromPixmap(const Ref<TPixmap>& pixmap, int flags) override;
   void SetBlend(int mode) override;
   void SetAlpha(float alpha) override;
@@ -36,11 +41,55 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   virtual void ResetGLContext(const Ref<TGraphics>& graphics);
   std::u16string ToString() const { return u"OpenGL"; }
 
+  // Used by the GL image frames.
+  void DrawTexturedQuad(unsigned texture, float u0, float v0, float u1, float v1, float x0,
+                        float y0, float x1, float y1, float tx, float ty);
+  // Deletes a frame's own texture or returns its atlas slot; waits for the next
+  // flush while quads are pending (they may use it).
+  void ReleaseFrame(unsigned texture, const TAtlasSlot& slot);
+  // Draws the pending quads.
+  void FlushBatch();
+  // Switches: batching (vertex arrays) and packing small frames into atlases.
+  // Changing either flushes; the atlas switch applies to frames made afterwards.
+  void SetBatching(bool on);
+  void SetAtlas(bool on);
+  bool Batching() const { return _batching; }
+  // Counters for tests and benchmarks: draws sent to GL (one per glBegin or
+  // glDrawArrays), and state calls that reached GL for the blend mode.
+  int64_t _draw_calls = 0;
+  int64_t _blend_calls = 0;
+  TTextureAtlas& Atlas() { return _atlas; }
+
   // GL state caches.
-  int _blend_mode = -1;          // -1: unknown, the next SetBlend reaches GL
+  int _blend_mode = -1;  // -1: unknown, the next SetBlend reaches GL
   unsigned int _bound_texture = 0;
   bool _texture_enabled = false;
-  bool _bind_known = false;      // false: the next bind reaches GL
+  bool _bind_known = false;  // false: the next bind reaches GL
+  unsigned char _color[4] = {255, 255, 255, 255};
+  float _ix = 1, _iy = 0, _jx = 0, _jy = 1;
+
+ private:
+  struct TVertex {
+    float x, y, u, v;
+    unsigned char rgba[4];
+  };
+  void BindTexture(unsigned texture);
+  void DisableTex();
+  void Queue(unsigned texture, float u0, float v0, float u1, float v1, float x0, float y0,
+             float x1, float y1, float tx, float ty);
+  void ReleaseNow(unsigned texture, const TAtlasSlot& slot);
+  bool HasContext() const;
+
+  bool _batching = true;
+  bool _use_atlas = true;
+  std::vector<TVertex> _vertices;
+  unsigned _batch_texture = 0;
+  struct TRelease {
+    unsigned texture;
+    TAtlasSlot slot;
+  };
+  std::vector<TRelease> _releases;  // waiting for the next flush
+  TTextureAtlas _atlas;
 };
 
 // The one driver object.
