@@ -2,6 +2,7 @@
 // handler only posts SIGALRM as the pending signal of the system driver.
 #include "platform/clock.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <sys/time.h>
 #include <time.h>
@@ -52,16 +53,23 @@ void SetClockSource(TClockSource source) { clock_source.store(source); }
 
 void Delay(int millis) {
   if (millis <= 0) return;
+  // The 1 ms alarm is held off while we sleep (it would wake us every millisecond)
+  // and delivered when the mask is restored; other signals still end a sleep early,
+  // so the deadline is checked again after every wake.
+  sigset_t alarm, old;
+  sigemptyset(&alarm);
+  sigaddset(&alarm, SIGALRM);
+  pthread_sigmask(SIG_BLOCK, &alarm, &old);
   const uint64_t start = MilliSecs64();
   for (;;) {
     const uint64_t passed = MilliSecs64() - start;
-    if (passed >= static_cast<uint64_t>(millis)) return;
+    if (passed >= static_cast<uint64_t>(millis)) break;
     uint64_t left = static_cast<uint64_t>(millis) - passed;
     if (left > 1000) left = 1000;
-    // The alarm ends the sleep early (EINTR); the deadline is checked again above.
     timespec ts{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000L};
     nanosleep(&ts, nullptr);
   }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 void StartClock() {

@@ -12,7 +12,8 @@ inline int MilliSecsDiff(int later, int earlier) {
 // The same clock unwrapped (64 bits); timers keep their origin in it.
 uint64_t MilliSecs64();
 
-// Waits at least millis milliseconds (negative: returns at once); no events pumped.
+// Waits at least millis milliseconds (0 or negative: returns at once); no events
+// pumped. The alarm is held off during the sleep and delivered after it.
 void Delay(int millis);
 
 // Remembers the calling thread as the main thread and arms the 1 ms alarm (SIGALRM,

@@ -5,6 +5,8 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -28,8 +30,16 @@ struct TBusy {
   ~TBusy() { busy = false; }
 };
 
+int (*sleep_limit)() = nullptr;
+
 std::mutex completions_lock;
 std::vector<std::function<void()>> completions;
+
+// Non-blocking eventfd that PostCompletion writes and a sleeping Wait polls.
+int WakeFd() {
+  static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return fd;
+}
 
 }  // namespace
 
@@ -78,26 +88,42 @@ void DispatchPendingSignal() {
   if (sig > 0 && sig < kSignals && signal_table[sig]) signal_table[sig](sig);
 }
 
+void SetSleepLimit(int (*fn)()) { sleep_limit = fn; }
+
 void SleepUntilSignal(int timeout_ms) {
-  // SIGALRM stays blocked from the pending check until ppoll atomically unblocks it,
-  // so an alarm between the check and the sleep cannot be lost.
   sigset_t alarm, old;
   sigemptyset(&alarm);
   sigaddset(&alarm, SIGALRM);
   pthread_sigmask(SIG_BLOCK, &alarm, &old);
   if (pending_signal.load(std::memory_order_acquire) == 0) {
+    const int limit = sleep_limit ? sleep_limit() : -1;
+    int ms = timeout_ms < 0 ? 0 : timeout_ms;
     sigset_t during = old;
-    sigdelset(&during, SIGALRM);
-    pollfd fd{LinuxSystemDriver()->ConnectionFd(), POLLIN, 0};
-    timespec ts{timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
-    ppoll(&fd, fd.fd >= 0 ? 1 : 0, &ts, &during);  // EINTR is the normal way out
+    if (limit == 0) {
+      sigdelset(&during, SIGALRM);  // due now: the very next alarm ends the sleep
+    } else {
+      sigaddset(&during, SIGALRM);  // sleep through the alarms up to the due time
+      if (limit > 0 && limit < ms) ms = limit;
+    }
+    pollfd fds[2];
+    nfds_t n = 0;
+    if (int fd = LinuxSystemDriver()->ConnectionFd(); fd >= 0) fds[n++] = {fd, POLLIN, 0};
+    if (int fd = WakeFd(); fd >= 0) fds[n++] = {fd, POLLIN, 0};
+    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+    ppoll(fds, n, &ts, &during);  // EINTR is a normal way out
   }
+  // Unblocking delivers an alarm that came during the sleep: it becomes the pending
+  // signal that the caller dispatches next.
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 void PostCompletion(std::function<void()> fn) {
-  std::lock_guard<std::mutex> lock(completions_lock);
-  completions.push_back(std::move(fn));
+  {
+    std::lock_guard<std::mutex> lock(completions_lock);
+    completions.push_back(std::move(fn));
+  }
+  const uint64_t one = 1;
+  if (int fd = WakeFd(); fd >= 0) (void)!write(fd, &one, sizeof one);  // ends a sleeping Wait
 }
 
 void RunCompletions() {
@@ -106,6 +132,8 @@ void RunCompletions() {
     std::lock_guard<std::mutex> lock(completions_lock);
     ready.swap(completions);
   }
+  uint64_t count;
+  if (int fd = WakeFd(); fd >= 0) (void)!read(fd, &count, sizeof count);
   for (auto& fn : ready) fn();
 }
 

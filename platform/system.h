@@ -51,10 +51,17 @@ void SetSignalHandler(int sig, void (*fn)(int));
 void PostPendingSignal(int sig) noexcept;
 // Takes the pending signal (exchange) and calls its handler; main thread only.
 void DispatchPendingSignal();
-// Sleeps until a signal arrives, X input is readable, or timeout_ms passes, whichever
-// is first; returns at once when a signal is already pending. Race-free against the
-// alarm (SIGALRM is unblocked only inside the sleep).
+// Sleeps until X input is readable, a signal is posted, background work completes,
+// work registered with SetSleepLimit falls due, or timeout_ms passes; returns at once
+// when a signal is already pending. The 1 ms alarm is held off during a sleep that
+// has a due time (it would only wake us a thousand times a second for nothing) and
+// arrives as the pending signal right after it; with nothing due, the next alarm
+// ends the sleep. Race-free: the pending check and the sleep happen with SIGALRM
+// blocked.
 void SleepUntilSignal(int timeout_ms);
+// fn returns the milliseconds until the next alarm-driven work is due (0: due now),
+// or a negative number when there is none (the timers register theirs).
+void SetSleepLimit(int (*fn)());
 
 // Completion callbacks of background work: queued from any thread, run by Poll/Wait
 // on the main thread, outside the lock.

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <list>
 #include <vector>
@@ -37,12 +38,26 @@ std::list<TLinuxTimer>& Running() {
 
 int dispatch_depth = 0;  // > 0 while TimerSignalHandler fires ticks
 
+// Milliseconds until the first running timer reaches its next period; -1 for none.
+int TimerSleepLimit() {
+  const uint64_t now = MilliSecs64();
+  double best = -1;
+  for (auto& t : Running()) {
+    const double due = static_cast<double>(t._count + 1) * 1000.0 / t._hertz;
+    double left = std::ceil(due - static_cast<double>(now - t._millis));
+    if (left < 0) left = 0;
+    if (best < 0 || left < best) best = left;
+  }
+  return best < 0 ? -1 : static_cast<int>(std::min(best, 1000.0));
+}
+
 void StartTimerModule() {
   static bool started = false;
   if (started) return;
   started = true;
   StartClock();
   SetSignalHandler(SIGALRM, &TimerSignalHandler);
+  SetSleepLimit(&TimerSleepLimit);
 }
 
 TLinuxTimer* FromHandle(uintptr_t h) { return reinterpret_cast<TLinuxTimer*>(h); }
