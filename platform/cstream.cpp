@@ -2,6 +2,7 @@
 // for files opened only for reading.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 
@@ -14,17 +15,55 @@ constexpr int kLastRead = 1;
 constexpr int kLastWrite = 2;
 
 int ClampToInt(long v) { return v < 0 ? 0 : v > INT_MAX ? INT_MAX : static_cast<int>(v); }
+
+// The process-wide 1 ms alarm can interrupt a transfer on pipes and devices; an
+// interrupted piece is resumed instead of ending the read or write early.
+bool Interrupted(std::FILE* f) {
+  if (!std::ferror(f) || errno != EINTR) return false;
+  std::clearerr(f);
+  return true;
+}
+
+size_t ReadRetrying(void* buf, size_t count, std::FILE* f) {
+  auto* p = static_cast<char*>(buf);
+  size_t done = 0;
+  do {
+    errno = 0;
+    done += std::fread(p + done, 1, count - done, f);
+  } while (done < count && Interrupted(f));
+  return done;
+}
+
+size_t WriteRetrying(const void* buf, size_t count, std::FILE* f) {
+  auto* p = static_cast<const char*>(buf);
+  size_t done = 0;
+  do {
+    errno = 0;
+    done += std::fwrite(p + done, 1, count - done, f);
+  } while (done < count && Interrupted(f));
+  return done;
+}
+
+std::FILE* OpenRetryingInterrupts(const char* path, const char* mode) {
+  std::FILE* f;
+  do {
+    errno = 0;
+    f = std::fopen(path, mode);
+  } while (!f && errno == EINTR);
+  return f;
+}
 }  // namespace
 
 TCStream::~TCStream() {
   if (_cstream) std::fclose(_cstream);
 }
 
+bool TCStream::Eof() { return _pos < 0 ? !_cstream || std::feof(_cstream) : _pos == _size; }
 int TCStream::Pos() { return _pos; }
 int TCStream::Size() { return _size; }
 
 int TCStream::Seek(int pos) {
-  if (!_cstream) return _pos;
+  if (!_cstream || _pos < 0) return _pos;
   if (std::fseek(_cstream, pos, SEEK_SET) == 0) _lastOp = 0;
   _pos = ClampToInt(std::ftell(_cstream));
   return _pos;
@@ -51,8 +90,8 @@ int TCStream::Read(void* buf, int count) {
   // Switching from writing to reading needs a positioning call in between.
   if (_lastOp == kLastWrite) std::fseek(_cstream, 0, SEEK_CUR);
   _lastOp = kLastRead;
-  size_t n = std::fread(buf, 1, static_cast<size_t>(count), _cstream);
-  _pos += static_cast<int>(n);
+  size_t n = ReadRetrying(buf, static_cast<size_t>(count), _cstream);
+  if (_pos >= 0) _pos += static_cast<int>(n);
   return static_cast<int>(n);
 }
 
@@ -60,10 +99,12 @@ int TCStream::Write(const void* buf, int count) {
   if (!_cstream || count < 1 || !(_mode & MODE_WRITE)) return 0;
   if (_lastOp == kLastRead) std::fseek(_cstream, 0, SEEK_CUR);
   _lastOp = kLastWrite;
-  size_t n = std::fwrite(buf, 1, static_cast<size_t>(count), _cstream);
-  if (n > static_cast<size_t>(INT_MAX - _pos)) n = static_cast<size_t>(INT_MAX - _pos);
-  _pos += static_cast<int>(n);
-  if (_pos > _size) _size = _pos;
+  size_t n = WriteRetrying(buf, static_cast<size_t>(count), _cstream);
+  if (_pos >= 0) {
+    if (n > static_cast<size_t>(INT_MAX - _pos)) n = static_cast<size_t>(INT_MAX - _pos);
+    _pos += static_cast<int>(n);
+    if (_pos > _size) _size = _pos;
+  }
   return static_cast<int>(n);
 }
 
@@ -73,7 +114,13 @@ Ref<TCStream> TCStream::CreateWithCStream(std::FILE* file, int mode) {
   s->_cstream = file;
   s->_mode = mode;
   long here = std::ftell(file);
-  if (here >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
+  if (here < 0) {
+    // A pipe or terminal: no position, no size; its end is where reading stops.
+    std::clearerr(file);
+    s->_pos = -1;
+    return s;
+  }
+  if (std::fseek(file, 0, SEEK_END) == 0) {
     s->_size = ClampToInt(std::ftell(file));
     std::fseek(file, here, SEEK_SET);
   }
@@ -98,10 +145,10 @@ Ref<TCStream> TCStream::OpenFile(const std::u16string& path, bool readable, bool
   }
   std::string p = SlashPath(ToOSBytes(path));
   if (p.empty()) return nullptr;
-  std::FILE* f = std::fopen(p.c_str(), mode);
+  std::FILE* f = OpenRetryingInterrupts(p.c_str(), mode);
   if (!f && !writeable) {
     std::string found = ResolvePathIgnoringCase(p);
-    if (!found.empty()) f = std::fopen(found.c_str(), mode);
+    if (!found.empty()) f = OpenRetryingInterrupts(found.c_str(), mode);
   }
   // fopen happily opens a folder for reading; its reads then fail with a size
   // that means nothing, so a folder is no file stream.

@@ -46,13 +46,16 @@ std::string NormaliseDirPath(std::string path) {
 std::string ResolvePathIgnoringCase(const std::string& path) {
   if (path.empty()) return {};
   if (ExistsAsFileOrDir(path)) return path;
-  // Last "/" before the final character; a "/" at the very start keeps the root
-  // in the name part, like the plain relative case.
+  // Last "/" before the final character.
   size_t slash = path.size() >= 2 ? path.rfind('/', path.size() - 2) : std::string::npos;
   std::string dir, name;
-  if (slash == std::string::npos || slash == 0) {
+  if (slash == std::string::npos) {
     dir = ".";
     name = path;
+  } else if (slash == 0) {
+    // An entry of the root: looked up in "/" (as "." it could never match).
+    dir = "/";
+    name = path.substr(1);
   } else {
     dir = ResolvePathIgnoringCase(path.substr(0, slash));
     if (dir.empty()) return {};
@@ -61,7 +64,9 @@ std::string ResolvePathIgnoringCase(const std::string& path) {
   std::unique_ptr<DIR, DirCloser> d(opendir(dir.c_str()));
   if (!d) return {};
   while (dirent* e = readdir(d.get())) {
-    if (EqualIgnoringAsciiCase(e->d_name, name)) return dir == "." ? std::string(e->d_name) : dir + "/" + e->d_name;
+    if (!EqualIgnoringAsciiCase(e->d_name, name)) continue;
+    if (dir == ".") return e->d_name;
+    return dir.back() == '/' ? dir + e->d_name : dir + "/" + e->d_name;
   }
   return {};
 }

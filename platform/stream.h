@@ -97,6 +97,9 @@ struct TCStream : TStream {
   int _mode = 0;
 
   ~TCStream() override;
+  // A file that cannot tell its position (a pipe) has Pos() -1 and Size() 0 and
+  // ends when the C stream reports its end.
+  bool Eof() override;
   int Pos() override;
   int Size() override;
   int Seek(int pos) override;

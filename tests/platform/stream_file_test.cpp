@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -139,6 +140,7 @@ TEST(FileStream, RelativePathsWithBackslashesAndAnyCaseResolveFromTheCurrentFold
   ASSERT_TRUE(b);
   EXPECT_EQ(b->ReadString(3), u"jpg");
   EXPECT_TRUE(c);
+  EXPECT_TRUE(ReadStream(u"/ETC/Passwd"));  // down from the root as well
 }
 
 TEST(FileStream, ClosingTwiceAndUsingAClosedStreamIsHarmless) {
@@ -173,6 +175,35 @@ TEST(FileStream, AFullDeviceFailsTheWriteOrTheCloseNeverSilently) {
   } catch (const TStreamWriteException&) {
   }
   EXPECT_NO_THROW(big->Close());
+}
+
+TEST(FileStream, APipeHasNoPositionAndReadFileCopiesItIntoMemory) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], "through a pipe", 14), 14);
+  close(fds[1]);
+  Ref<TCStream> p = TCStream::CreateWithCStream(fdopen(fds[0], "rb"), TCStream::MODE_READ);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->Pos(), -1);
+  EXPECT_EQ(p->Size(), 0);
+  EXPECT_FALSE(p->Eof());
+
+  Ref<TStream> mem = ReadFile(p);
+  ASSERT_TRUE(mem);
+  EXPECT_EQ(mem->Pos(), 0);
+  EXPECT_EQ(mem->Size(), 14);
+  EXPECT_EQ(mem->ReadString(14), u"through a pipe");
+  EXPECT_TRUE(p->Eof());
+  EXPECT_EQ(p->ReadInt(), 0);  // at its end a pipe reads zeroes, no error
+  p->Close();
+
+  // A regular file keeps its file stream.
+  TempDir d;
+  d.Write("r.bin", "abc");
+  Ref<TStream> f = ReadFile(P(d, "r.bin"));
+  ASSERT_TRUE(f);
+  EXPECT_TRUE(std::dynamic_pointer_cast<TCStream>(f));
+  EXPECT_TRUE(std::dynamic_pointer_cast<TCStream>(WriteFile(P(d, "w.bin"))));
 }
 
 TEST(FileStream, WrapperCloseLeavesTheFileOpenForItsOwner) {
