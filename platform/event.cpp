@@ -104,3 +104,5 @@ int EmitEventHook() {
 }
 
 void EmitEvent(const Ref<TEvent>& event) { RunHooks(EmitEventHook(), event); }
+
+void TEvent::Emit() { EmitEvent(shared_from_this()); }

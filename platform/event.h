@@ -41,7 +41,7 @@ constexpr int EVENT_STREAMEOF = 65537;
 constexpr int EVENT_STREAMAVAIL = 65538;
 constexpr int EVENT_PROCESSEXIT = 131073;
 
-struct TEvent : TObject {
+struct TEvent : TObject, std::enable_shared_from_this<TEvent> {
   int id = 0;
   Ref<TObject> source;  // emitter: the timer for ticks, null for X11 input
   int data = 0;         // key code, character, button, wheel step or tick count
@@ -52,6 +52,8 @@ struct TEvent : TObject {
 
   // "KeyDown: data=65, mods=0, x=0, y=0, extra=\"\"" and the like.
   std::u16string ToString() const;
+  // Runs the emit hook list with this event (which must be held by a Ref).
+  void Emit();
 
   static Ref<TEvent> Create(int id, Ref<TObject> source = nullptr, int data = 0, int mods = 0,
                             int x = 0, int y = 0, Ref<TObject> extra = nullptr);

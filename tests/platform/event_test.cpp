@@ -4,6 +4,7 @@
 
 #include "platform/event_queue.h"
 #include "platform/hook.h"
+#include "platform/timer.h"
 #include "platform/ustring.h"
 
 namespace {
@@ -109,6 +110,17 @@ TEST_F(EventQueueTest, CurrentEventIsTheNullEventWhenNothingWasRead) {
   EXPECT_EQ(CurrentEvent()->id, 0);
   EXPECT_EQ(EventExtra(), nullptr);
   EXPECT_EQ(EventText(), u"");
+}
+
+TEST_F(EventQueueTest, WaitEventSleepsUntilATimerTicksAndEmitQueuesTheEventItself) {
+  auto timer = CreateTimer(100.0f);
+  EXPECT_EQ(WaitEvent(), EVENT_TIMERTICK);
+  EXPECT_EQ(EventSource(), timer);
+  StopTimer(timer);
+  FlushEvents();
+  auto e = CreateEvent(EVENT_APPRESUME, nullptr, 4);
+  e->Emit();
+  EXPECT_EQ(PeekEvent(), e);
 }
 
 }  // namespace
