@@ -7,7 +7,7 @@
 #include "pixmap/pixmap.h"
 #include "platform/object.h"
 
-struct TUrl;
+#include "platform/stream.h"  // TUrl converts from strings at every call
 struct TImageFrame;
 
 enum : int { ImageMasked = 1, ImageFiltered = 2, ImageMipmapped = 4, ImageDynamic = 8 };

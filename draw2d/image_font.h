@@ -8,7 +8,7 @@
 #include "draw2d/font.h"
 
 struct TImage;
-struct TUrl;
+#include "platform/stream.h"  // TUrl converts from strings at every call
 
 struct TImageGlyph : TGlyph {
   Ref<TImage> _image;
