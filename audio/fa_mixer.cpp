@@ -215,8 +215,12 @@ void TFaMixer::FreeChannel(int handle) {
   DrainRecycled();
   Slot* s = Resolve(handle);
   if (!s) return;
-  // The voice plays on to its end and is then reclaimed by the mixer.
-  if (s->voice) s->voice->auto_free.store(true, rlx);
+  // The voice plays on to its end and is then reclaimed by the mixer; a paused one
+  // could never be resumed without its handle, so it stops.
+  if (TFaVoice* v = s->voice) {
+    v->auto_free.store(true, rlx);
+    if (v->paused.load(rlx)) v->stop.store(true, rlx);
+  }
   ReleaseSlot(handle & (kSlots - 1));
 }
 
@@ -343,6 +347,7 @@ int TFaMixer::PlaySound(TFaSound* sound, bool paused, int handle) {
     handle = AllocChannel();  // 0 when the table is full: plays without a handle
     slot = handle ? Resolve(handle) : nullptr;
   }
+  if (paused && !slot) return 0;  // a cued voice without a handle could never start
   const uint32_t w = _in_write.load(rlx);
   const bool ring_full = ((w + 1) & kRingMask) == _in_read.load(std::memory_order_acquire);
   TFaVoice* v = ring_full ? nullptr : TakeRecord();

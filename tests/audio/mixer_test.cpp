@@ -437,3 +437,20 @@ TEST(FaMixer, MixesAtTheRateTheDeviceAccepted) {
   EXPECT_EQ(FirstNonZero(out), 960);  // 20 ms at 48 kHz
   TFaMixer::FreeSound(s);
 }
+
+TEST(FaMixer, AbandonedPausedVoicesStopAndCuesNeedAHandle) {
+  Mixer mx;
+  TFaSound* s = mx.Mono16(Constant(40000, 300));
+  const int h = mx.m.AllocChannel();
+  g_now = 5000;
+  mx.m.PlaySound(s, true, h);
+  mx.Render();
+  EXPECT_EQ(mx.m.ActiveVoices(), 1);
+  mx.m.FreeChannel(h);  // nobody can resume it any more
+  mx.Render();
+  EXPECT_EQ(mx.m.ActiveVoices(), 0);
+  for (int i = 0; i < 4095; ++i) mx.m.AllocChannel();
+  EXPECT_EQ(mx.m.PlaySound(s, true, 0), 0);
+  mx.Render();
+  EXPECT_EQ(mx.m.ActiveVoices(), 0);
+}
