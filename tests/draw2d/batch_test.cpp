@@ -1,0 +1,173 @@
+// Batched drawing over atlas textures must look exactly like one draw per quad,
+// and unfiltered tiles on half-pixel positions must show every texel once.
+#include <fstream>
+#include <map>
+#include <vector>
+
+#include "draw2d/image_font.h"
+#include "platform/ustring.h"
+#include "tests/draw2d/gl_fixture.h"
+
+namespace {
+
+constexpr int kWinW = 560, kWinH = 540;
+
+class BoardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!DisplayAvailable()) GTEST_SKIP() << "no X display (run under xvfb-run)";
+    g_ = Graphics(kWinW, kWinH, 0, 0, 0);
+    ASSERT_TRUE(g_);
+    driver_ = GLDraw2DDriver();
+  }
+  void TearDown() override {
+    if (driver_) {
+      driver_->SetBatching(true);
+      driver_->SetAtlas(true);
+    }
+    if (g_) EndGraphics();
+  }
+  Ref<TGraphics> g_;
+  Ref<TGLDraw2DDriver> driver_;
+};
+
+// n x n tiles cut from a 512 x 512 picture, as the board makes them.
+std::vector<Ref<TImage>> Tiles(int n, const Ref<TPixmap>& picture) {
+  const int t = 512 / n;
+  std::vector<Ref<TImage>> tiles;
+  for (int j = 0; j < n; ++j) {
+    for (int i = 0; i < n; ++i) {
+      Ref<TImage> tile = CreateImage(t, t, 1, 9);
+      LockImage(tile)->Paste(*picture->Window(i * t, j * t, t, t), 0, 0);
+      tiles.push_back(tile);
+    }
+  }
+  return tiles;
+}
+
+Ref<TPixmap> Picture() {
+  Ref<TPixmap> pm = CreatePixmap(512, 512, FormatRGBA8888);
+  for (int y = 0; y < 512; ++y)
+    for (int x = 0; x < 512; ++x)
+      pm->WritePixel(x, y, int(0xff000000u | ((x * 3 + y) & 255) << 16 | ((y * 5) & 255) << 8 | ((x ^ y) & 255)));
+  return pm;
+}
+
+void DrawScene(int n, const std::vector<Ref<TImage>>& tiles, const Ref<TImage>& preview,
+               const Ref<TImageFont>& font) {
+  const int t = 512 / n;
+  const float bx = 8.5f, by = 10.5f;
+  SetClsColor(20, 30, 40);
+  Cls();
+  SetBlend(BlendAlpha);
+  SetAlpha(1);
+  for (int j = 0; j < n; ++j) {
+    for (int i = 0; i < n; ++i) {
+      SetColor(0, 255, 0);
+      DrawRect(bx + float(i * t) - 1, by + float(j * t) - 1, float(t) + 2, float(t) + 2);
+      SetColor(255, 255, 255);
+      DrawImage(tiles[size_t(j * n + i)], bx + float(i * t), by + float(j * t));
+    }
+  }
+  // A swap animation between two cells, growing to twice the size and back.
+  for (int k = 0; k <= 4; ++k) {
+    const float s = 1.0f + float(k) / 4.0f;
+    SetScale(s, s);
+    DrawImage(tiles[0], bx + float(k * t) * 0.37f, by + float(k * t) * 0.21f);
+  }
+  SetScale(1, 1);
+  SetBlend(BlendLight);
+  SetAlpha(0.3f);
+  SetColor(255, 255, 0);
+  DrawRect(bx + float(t), by + float(t), float(t), float(t));
+  SetBlend(BlendAlpha);
+  SetAlpha(1);
+  SetScale(0.39f, 0.39f);
+  DrawImage(preview, 330, 300);
+  SetScale(1, 1);
+  SetColor(255, 255, 255);
+  DrawText(u"Zeit 12:34", 20, 500);
+  if (font) {
+    SetImageFont(font);
+    SetColor(255, 200, 0);
+    DrawText(u"AUFGEL\u00d6ST", 200, 480);
+    SetImageFont(nullptr);
+  }
+}
+
+}  // namespace
+
+TEST_F(BoardTest, BatchedFramesArePixelIdenticalToOneDrawPerQuad) {
+  const char* sans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  Ref<TImageFont> font;
+  if (std::ifstream(sans).good()) font = LoadImageFont(FromOSBytes(sans), 30, FontSmooth);
+  Ref<TPixmap> picture = Picture();
+  Ref<TImage> preview = LoadImage(picture, -1);
+  for (int n : {4, 5, 12, 27, 32}) {
+    std::vector<Ref<TImage>> tiles = Tiles(n, picture);
+    driver_->SetBatching(false);
+    const int64_t d0 = driver_->_draw_calls;
+    DrawScene(n, tiles, preview, font);
+    const int64_t unbatched_draws = driver_->_draw_calls - d0;
+    Ref<TPixmap> one_by_one = GrabPixmap(0, 0, kWinW, kWinH);
+    Flip(0);
+    driver_->SetBatching(true);
+    const int64_t d1 = driver_->_draw_calls;
+    DrawScene(n, tiles, preview, font);
+    Ref<TPixmap> batched = GrabPixmap(0, 0, kWinW, kWinH);
+    const int64_t batched_draws = driver_->_draw_calls - d1;
+    Flip(0);
+    int differing = 0;
+    for (int y = 0; y < kWinH; ++y)
+      for (int x = 0; x < kWinW; ++x)
+        differing += one_by_one->ReadPixel(x, y) != batched->ReadPixel(x, y);
+    EXPECT_EQ(differing, 0) << n << " columns";
+    EXPECT_LT(batched_draws * 4, unbatched_draws) << n << " columns";
+  }
+}
+
+TEST_F(BoardTest, UnfilteredTilesOnHalfPixelsShowEveryTexelOnce) {
+  for (bool atlas : {true, false}) {
+    driver_->SetAtlas(atlas);
+    for (bool batching : {true, false}) {
+      driver_->SetBatching(batching);
+      for (int n : {5, 12, 32}) {
+        const int t = 512 / n;
+        std::vector<Ref<TImage>> tiles;
+        for (int k = 0; k < n * n; ++k) {
+          Ref<TImage> tile = CreateImage(t, t, 1, 9);
+          Ref<TPixmap> pm = LockImage(tile);
+          for (int y = 0; y < t; ++y)
+            for (int x = 0; x < t; ++x) pm->WritePixel(x, y, int(0xff000000u | x << 16 | y << 8 | (k & 255)));
+          tiles.push_back(tile);
+        }
+        SetClsColor(0, 0, 0);
+        Cls();
+        SetBlend(BlendSolid);
+        SetColor(255, 255, 255);
+        const float bx = 8.5f, by = 10.5f;
+        for (int k = 0; k < n * n; ++k) DrawImage(tiles[size_t(k)], bx + float(k % n * t), by + float(k / n * t));
+        Ref<TPixmap> back = GrabPixmap(0, 0, kWinW, kWinH);
+        Flip(0);
+        // Only the first 256 tiles have distinct ids; count those.
+        std::map<int, int> seen;
+        for (int y = 0; y < kWinH; ++y)
+          for (int x = 0; x < kWinW; ++x) {
+            const int c = back->ReadPixel(x, y) & 0xffffff;
+            if (c != 0) ++seen[c];
+          }
+        int wrong = 0;
+        const int counted = std::min(n * n, 256);
+        for (int k = 0; k < counted; ++k)
+          for (int y = 0; y < t; ++y)
+            for (int x = 0; x < t; ++x) {
+              if (x == 0 && y == 0 && k == 0) continue;  // black: not counted
+              auto it = seen.find(x << 16 | y << 8 | k);
+              const int expect = n * n > 256 ? (n * n - 1 - k) / 256 + 1 : 1;
+              wrong += it == seen.end() ? expect : std::abs(it->second - expect);
+            }
+        EXPECT_EQ(wrong, 0) << n << " columns, atlas " << atlas << ", batching " << batching;
+      }
+    }
+  }
+}
