@@ -1,0 +1,110 @@
+// In-game buttons and the quit dialog. Leans on the frame helpers, the board
+// shuffle, the menu and the selection, the drawing front and polled input.
+#include "game/buttons.h"
+
+#include "draw2d/draw2d_driver.h"
+#include "draw2d/graphics.h"
+#include "draw2d/image.h"
+#include "draw2d/max2d.h"
+#include "game/board.h"
+#include "game/frame.h"
+#include "game/menu.h"
+#include "game/mouse.h"
+#include "game/screen_util.h"
+#include "game/select.h"
+#include "game/state.h"
+#include "platform/app.h"
+#include "platform/polled_input.h"
+#include "platform/ustring.h"
+
+namespace {
+
+// Side buttons: the areas lie 5 pixels right of the images and include both ends.
+bool InSideButton(int top) { return MX >= 600 && MX <= 799 && MY >= top && MY <= top + 100; }
+
+std::u16string TopLabel() {
+  if (WINMODE == 0) return U16("Auflösen");
+  if (WINMODE == 1 || WINMODE == 2) return u"Neu mischen";
+  return u"";
+}
+
+void DrawSideButton(int top, const std::u16string& label, int label_y) {
+  if (IMGButton) DrawImage(IMGButton, 595, static_cast<float>(top), 0);
+  if (InSideButton(top)) Highlight(IMGButton, 595, static_cast<float>(top), 0.2f);
+  SetColor(0, 0, 0);
+  if (!label.empty()) DrawText(label, static_cast<float>(CentredX(label, 695)), static_cast<float>(label_y));
+  SetColor(255, 255, 255);
+}
+
+bool InDialogButton(int left) { return MX >= left && MX <= left + 199 && MY >= 300 && MY <= 400; }
+
+}  // namespace
+
+int QuitDialog() {
+  int choice = 0;
+  const int lefts[3] = {100, 310, 520};
+  for (;;) {
+    Cls();
+    for (int left : lefts)
+      if (IMGButton) DrawImage(IMGButton, static_cast<float>(left), 300, 0);
+    for (int i = 0; i < 3; ++i) {
+      if (!InDialogButton(lefts[i])) continue;
+      if (MOUSE1HIT == 1) {
+        Eventsystem(SFXClick);
+        MOUSE1HIT = 0;
+        choice = i == 0 ? 1 : 2;
+        if (i == 2) Menu();
+      }
+      Highlight(IMGButton, static_cast<float>(lefts[i]), 300, 0.3f);
+      break;
+    }
+    SetColor(0, 0, 0);
+    const std::u16string quit = U16("Ja, aufhören!");
+    DrawText(quit, static_cast<float>(CentredX(quit, 200)), 330);
+    DrawText(u"Nee, weiter!", static_cast<float>(CentredX(u"Nee, weiter!", 410)), 330);
+    DrawText(u"Ab ins Menue...", static_cast<float>(CentredX(u"Ab ins Menue...", 620)), 330);
+    SetColor(255, 255, 255);
+    UserInput();
+    FPS();
+    Mouse(1);
+    Flip(0);
+    // Left to right, stopping at the first that decides.
+    if (choice > 0) break;
+    if (KeyHit(27)) break;
+    if (AppTerminate()) break;
+  }
+  if (choice == 1) End();
+  return choice;
+}
+
+int Buttons() {
+  SetAlpha(1);
+  DrawSideButton(250, TopLabel(), 280);
+  DrawSideButton(500, u"Beenden", 530);
+  DrawSideButton(360, u"Neues Motiv", 390);
+
+  if (InSideButton(250) && MOUSE1HIT == 1) {
+    MOUSE1HIT = 0;
+    Eventsystem(SFXClick);
+    ClearHeldTile();
+    if (WINMODE == 1 || WINMODE == 2) {
+      WINMODE = 4;
+    } else if (WINMODE == 0) {
+      Eventsystem(SFXJingle);
+      WINMODE = 3;
+    }
+  } else if (InSideButton(360) && MOUSE1HIT == 1) {
+    Eventsystem(SFXClick);
+    MOUSE1HIT = 0;
+    ClearHeldTile();
+    selectPuzzleImg();
+    MixPuzzle();
+    MOUSE1HIT = 0;
+  } else if (InSideButton(500) && MOUSE1HIT == 1) {
+    ClearHeldTile();  // all four fields, as the other buttons do
+    Eventsystem(SFXClick);
+    MOUSE1HIT = 0;
+    QuitDialog();
+  }
+  return 0;
+}

@@ -1,0 +1,132 @@
+// Motif folder normalisation. Leans on the directory listing, the pixmap loader
+// chain, pixmap scaling and the JPEG writer; POSIX calls keep the rewrite safe.
+#include "game/normalise.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "pixmap/pixmap.h"
+#include "pixmap/pixmap_loader.h"
+#include "platform/filesystem.h"
+#include "platform/stream.h"
+#include "platform/text.h"
+#include "platform/ustring.h"
+
+namespace {
+
+// No picture worth a motif is larger; a bigger file is not read into memory.
+constexpr off_t kMaxMotifBytes = off_t(256) << 20;
+
+TMotifWriter g_writer = nullptr;
+
+int WriteJpeg(const Ref<TPixmap>& pixmap, const std::u16string& path) {
+  if (g_writer) return g_writer(pixmap, path);
+  return SavePixmapJPeg(pixmap, TUrl(path), 75);
+}
+
+struct TFd {
+  int fd = -1;
+  explicit TFd(int f) : fd(f) {}
+  ~TFd() {
+    if (fd >= 0) ::close(fd);
+  }
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+};
+
+bool SyncFile(const std::string& path) {
+  TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  return f.fd >= 0 && ::fsync(f.fd) == 0;
+}
+
+}  // namespace
+
+void SetMotifWriterForTest(TMotifWriter writer) { g_writer = writer; }
+
+bool IsMotifName(const std::u16string& name) {
+  const std::u16string ext = Lower(Right(name, 4));
+  return ext == u".png" || ext == u".jpg" || ext == u"jpeg";
+}
+
+bool MotifNeedsRewrite(const std::u16string& name, int width, int height) {
+  return width > 512 || height > 512 || Left(name, 6) != u"Puzzle";
+}
+
+Ref<TPixmap> LoadMotifPixmap(const std::u16string& name) {
+  const std::string path = ToOSBytes(name);
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
+  TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (f.fd < 0) return nullptr;
+  struct stat st {};
+  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (st.st_size <= 0 || st.st_size > kMaxMotifBytes) return nullptr;
+  std::vector<unsigned char> bytes(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(f.fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got == 0) return nullptr;
+  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(got), true, false);
+  if (!stream) return nullptr;
+  Ref<TPixmap> pixmap = LoadPixmap(TUrl(stream));
+  stream->Close();
+  return pixmap;
+}
+
+bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name) {
+  if (!pixmap) return false;
+  // A name the motif test never matches, so a leftover from a crash is ignored.
+  const std::u16string temp = u".tessolino-" + FromOSBytes(std::to_string(::getpid())) + u".tmp";
+  const std::string temp_os = ToOSBytes(temp);
+  ::unlink(temp_os.c_str());
+  bool ok = WriteJpeg(pixmap, temp) == 1;
+  ok = ok && SyncFile(temp_os);
+  ok = ok && ::rename(temp_os.c_str(), ToOSBytes(name).c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp_os.c_str());
+    return false;
+  }
+  // Make the rename itself durable.
+  TFd dir(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.fd >= 0) ::fsync(dir.fd);
+  return true;
+}
+
+TFolderVisit::TFolderVisit(const std::u16string& folder) {
+  home_ = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Without a way back the folder is not entered: bare names would then be
+  // resolved wherever the process ended up.
+  if (home_ >= 0) entered_ = ChangeDir(folder) == 1;
+}
+
+TFolderVisit::~TFolderVisit() {
+  if (home_ < 0) return;
+  if (entered_ && ::fchdir(home_) != 0) {
+    // Nothing sensible is left to do; the descriptor is still closed.
+  }
+  ::close(home_);
+}
+
+int NormaliseMotives(const std::u16string& folder) {
+  const std::vector<std::u16string> names = LoadDir(folder, true);
+  TFolderVisit visit(folder);
+  if (!visit.Entered()) return 0;
+  int rewritten = 0;
+  for (const std::u16string& name : names) {
+    if (!IsMotifName(name)) continue;
+    Ref<TPixmap> pixmap = LoadMotifPixmap(name);
+    if (!pixmap) continue;  // undecodable or not a regular file: left alone
+    if (!MotifNeedsRewrite(name, PixmapWidth(pixmap), PixmapHeight(pixmap))) continue;
+    Ref<TPixmap> scaled = ResizePixmap(pixmap, 512, 512);
+    pixmap.reset();
+    if (scaled && ReplaceWithJpeg(scaled, name)) ++rewritten;
+  }
+  return rewritten;
+}

@@ -1,0 +1,49 @@
+// The motif folder: which names are motifs, reading a motif picture by its content,
+// entering the folder and coming back exactly, and the start-up pass that rewrites
+// pictures as 512 x 512 JPEGs without ever leaving a damaged file behind.
+#pragma once
+#include <string>
+
+#include "platform/object.h"
+
+struct TPixmap;
+
+// The folder, relative to the program's directory (the current one at start-up).
+inline constexpr char16_t kMotivesFolder[] = u"Motives/";
+
+// The last four characters, lower-cased, are ".png", ".jpg" or "jpeg".
+bool IsMotifName(const std::u16string& name);
+// Rewritten when wider or higher than 512 or not named "Puzzle..." (case-sensitive).
+bool MotifNeedsRewrite(const std::u16string& name, int width, int height);
+
+// Decodes a file of the current directory by its content (any loader of the chain).
+// Only a regular file is opened (a symbolic link counts when it leads to one);
+// null for anything else, an undecodable file or a read error.
+Ref<TPixmap> LoadMotifPixmap(const std::u16string& name);
+
+// Writes pixmap as a JPEG of quality 75 to a temporary file beside name, flushes it
+// to disk and renames it over name (a symbolic link is replaced, not written
+// through). On any failure the temporary file is removed and name is untouched.
+bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name);
+
+// Enters a folder and, on destruction, returns to the exact directory that was
+// current before (by descriptor), whatever happened in between.
+class TFolderVisit {
+ public:
+  explicit TFolderVisit(const std::u16string& folder);
+  ~TFolderVisit();
+  TFolderVisit(const TFolderVisit&) = delete;
+  TFolderVisit& operator=(const TFolderVisit&) = delete;
+  bool Entered() const { return entered_; }
+
+ private:
+  int home_ = -1;
+  bool entered_ = false;
+};
+
+// The start-up pass over the motif folder; returns the number of files rewritten.
+int NormaliseMotives(const std::u16string& folder = kMotivesFolder);
+
+// Test seam: the JPEG writer used by ReplaceWithJpeg (null restores SavePixmapJPeg).
+using TMotifWriter = int (*)(const Ref<TPixmap>& pixmap, const std::u16string& path);
+void SetMotifWriterForTest(TMotifWriter writer);

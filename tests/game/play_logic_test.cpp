@@ -1,0 +1,283 @@
+// Tile interaction, board state machine and side buttons frame by frame without a
+// window: the drawing calls do nothing, the game state is what is checked. TIME is
+// scripted by hand, as FPS would sample it.
+#include "game/buttons.h"
+#include "game/draw_puzzle.h"
+#include "game/mouse.h"
+#include "game/state.h"
+#include "game_fixture.h"
+
+namespace {
+
+class PlayLogic : public GameStateTest {
+ protected:
+  Ref<TCountingSound> move = CountingSound(), fanfare = CountingSound(), jingle = CountingSound(),
+                      click = CountingSound();
+
+  void SetUp() override {
+    GameStateTest::SetUp();
+    SFXPaperMove = move;
+    SFXFanfare = fanfare;
+    SFXJingle = jingle;
+    SFXClick = click;
+    TIME = 1000;
+    GameSecs = 1000;
+    CutBoard(4);
+    // A known shuffle: (0,0)<->(1,0) and (2,2)<->(3,3); all else in place.
+    SwapCells(0, 0, 1, 0);
+    SwapCells(2, 2, 3, 3);
+  }
+
+  // One board frame: DrawPuzzle sees the previous TIME, Buttons and Mouse this one.
+  void Frame(int now, int mx, int my, int clicks) {
+    MX = mx;
+    MY = my;
+    MOUSE1HIT = static_cast<uint8_t>(clicks);
+    DrawPuzzle();
+    TIME = now;
+    Buttons();
+    Mouse(0);
+  }
+  void ClickCell(int now, int x, int y) { Frame(now, CellCentreX(x), CellCentreY(y), 1); }
+  void Idle(int now) { Frame(now, 700, 150, 0); }
+};
+
+TEST_F(PlayLogic, CorrectTilesCannotBePickedUpExceptAtHelpLevelThree) {
+  for (int level = 0; level < 3; ++level) {
+    Helpstate = static_cast<uint8_t>(level);
+    ClickCell(1010, 1, 1);
+    EXPECT_EQ(Selection, 0) << level;
+    EXPECT_EQ(MOUSE1HIT, 0) << "the click is used up";
+  }
+  Helpstate = 3;
+  ClickCell(1020, 1, 1);
+  EXPECT_EQ(Selection, 1);
+  EXPECT_EQ(ChangeID, Puzzle_ID_Correct(1, 1));
+}
+
+TEST_F(PlayLogic, DropAnimatesFor360MillisecondsThenSwapsAndCounts) {
+  ClickCell(1000, 0, 0);
+  ASSERT_EQ(Selection, 1);
+  ClickCell(1000, 1, 0);  // drop at 1000
+  EXPECT_EQ(MoveReady, 2);
+  EXPECT_EQ(MoveReadyTime, 1360);
+  EXPECT_EQ(move->plays, 1);
+  EXPECT_EQ(SwapAnimationScale(360), 1.0f);
+  Idle(1180);
+  EXPECT_EQ(SwapAnimationScale(180), 2.0f);
+  const float a = CellOriginX(0), c = CellOriginX(1);
+  EXPECT_FLOAT_EQ(MoveX, a + (c - a) / 2);
+  EXPECT_FLOAT_EQ(MoveX2, c + (a - c) / 2);
+  Idle(1360);
+  EXPECT_EQ(MoveReady, 2) << "still animating at the end time";
+  EXPECT_EQ(TileMoves, 0);
+  Idle(1361);
+  EXPECT_EQ(MoveReady, 0);
+  EXPECT_EQ(TileMoves, 1);
+  EXPECT_EQ(Puzzle_ID_Now(0, 0), Puzzle_ID_Correct(0, 0));
+  EXPECT_EQ(Puzzle_ID_Now(1, 0), Puzzle_ID_Correct(1, 0));
+  EXPECT_EQ(ChangeID, -1);
+  DrawPuzzle();
+  EXPECT_EQ(CorrectTiles, 14);
+}
+
+TEST_F(PlayLogic, ClicksDuringTheAnimationAreIgnoredAndDropOnOwnCellCountsOne) {
+  ClickCell(1000, 0, 0);
+  ClickCell(1000, 0, 0);  // onto its own cell
+  ASSERT_EQ(MoveReady, 2);
+  ClickCell(1100, 3, 3);  // ignored while moving
+  EXPECT_EQ(Selection, 0);
+  Idle(1400);
+  EXPECT_EQ(TileMoves, 1);
+  EXPECT_EQ(Puzzle_ID_Now(0, 0), Puzzle_ID_Correct(1, 0));
+}
+
+TEST_F(PlayLogic, WinPlaysTheFanfareOnceAndLaterClicksDoNothing) {
+  ClickCell(1000, 0, 0);
+  ClickCell(1000, 1, 0);
+  Idle(1400);
+  ClickCell(1500, 2, 2);
+  ClickCell(1500, 3, 3);
+  Idle(1900);
+  Idle(1950);
+  EXPECT_EQ(WINMODE, 1);
+  EXPECT_EQ(fanfare->plays, 1);
+  Idle(2000);
+  ClickCell(2100, 0, 0);
+  EXPECT_EQ(Selection, 0);
+  EXPECT_EQ(fanfare->plays, 1);
+  EXPECT_EQ(GameTime, u"00:00:00");
+}
+
+TEST_F(PlayLogic, SolveShowsOneMoreCountThenSolvedWithoutFanfare) {
+  MX = 700;
+  MY = 300;  // the top button
+  MOUSE1HIT = 1;
+  DrawPuzzle();
+  Buttons();
+  EXPECT_EQ(WINMODE, 3);
+  EXPECT_EQ(jingle->plays, 1);
+  TileMoves = 5;
+  MOUSE1HIT = 0;
+  DrawPuzzle();  // applies the solve; counts the old board
+  EXPECT_EQ(CorrectTiles, 12);
+  EXPECT_EQ(WINMODE, 3);
+  EXPECT_EQ(TileMoves, 0);
+  DrawPuzzle();
+  EXPECT_EQ(WINMODE, 2);
+  EXPECT_EQ(fanfare->plays, 0);
+  // "Neu mischen" reshuffles without jingle or fanfare.
+  MOUSE1HIT = 1;
+  Buttons();
+  EXPECT_EQ(WINMODE, 4);
+  DrawPuzzle();
+  EXPECT_EQ(WINMODE, 0);
+  EXPECT_EQ(fanfare->plays, 0);
+  EXPECT_EQ(jingle->plays, 1);
+}
+
+TEST_F(PlayLogic, ClickOutsideTheBoardDuringASolveRequestIsNoWin) {
+  MX = 700;
+  MY = 300;
+  MOUSE1HIT = 1;
+  DrawPuzzle();
+  Buttons();
+  ASSERT_EQ(WINMODE, 3);
+  Frame(1100, 592, 100, 1);  // the panel strip left of the buttons
+  DrawPuzzle();
+  DrawPuzzle();
+  EXPECT_EQ(WINMODE, 2);
+  EXPECT_EQ(fanfare->plays, 0);
+}
+
+TEST_F(PlayLogic, ClockRollsOverSecondsAndHours) {
+  EXPECT_EQ(FormatGameTime(59999), u"00:00:59");
+  EXPECT_EQ(FormatGameTime(60000), u"00:01:00");
+  EXPECT_EQ(FormatGameTime(3 * 60000 + 7000), u"00:03:07");
+  EXPECT_EQ(FormatGameTime(36000000), u"10:00:00");
+  EXPECT_EQ(FormatGameTime(360000000), u"100:00:00");
+  // Across the clock's wrap.
+  GameSecs = 0x7FFFFFFF - 30000;
+  TIME = static_cast<int>(0x80000000u + 29998u);
+  DrawPuzzle();
+  EXPECT_EQ(GameTime, u"00:00:59");
+}
+
+TEST_F(PlayLogic, FiveColumnStripPicksUpNothingAndClearsNothing) {
+  CutBoard(5);
+  SwapCells(0, 0, 4, 4);
+  ClickCell(1000, 0, 0);
+  ASSERT_EQ(Selection, 1);
+  for (int x : {559, 560}) {
+    Frame(1010, x, CellCentreY(2), 1);
+    EXPECT_EQ(Selection, 1) << x;
+  }
+  Frame(1020, 561, CellCentreY(2), 1);
+  EXPECT_EQ(Selection, 0);
+  for (int x : {559, 560}) {
+    Frame(1030, x, CellCentreY(2), 1);
+    EXPECT_EQ(Selection, 0) << x;
+  }
+}
+
+TEST_F(PlayLogic, ClickLeftOfTheBoardPicksColumnZeroOrClears) {
+  CutBoard(12);  // origin 23.5
+  SwapCells(0, 0, 5, 5);
+  // x 5 lies left of the origin, less than a pitch: column 0, and the pick-up comes
+  // before the outside test.
+  Frame(1000, 5, 42, 1);
+  EXPECT_EQ(Selection, 1);
+  EXPECT_EQ(ChangeX_old, 0);
+  EXPECT_EQ(ChangeY_old, 0);
+  EXPECT_EQ(ChangeID, Puzzle_ID_Correct(5, 5));
+  Frame(1010, 5, 42, 1);
+  EXPECT_EQ(Selection, 0) << "with a tile held the same click clears it";
+  EXPECT_EQ(ChangeID, -1);
+  EXPECT_EQ(MoveReady, 0);
+}
+
+TEST_F(PlayLogic, SideButtonImageEdgeOnlyClearsTheSelection) {
+  ClickCell(1000, 0, 0);
+  ASSERT_EQ(Selection, 1);
+  Frame(1010, 597, 300, 1);
+  EXPECT_EQ(Selection, 0);
+  EXPECT_EQ(ChangeID, -1);
+  EXPECT_EQ(WINMODE, 0);
+  EXPECT_EQ(click->plays, 0);
+}
+
+TEST_F(PlayLogic, ButtonClickWhileHoldingDropsTheTileWithoutSwap) {
+  ClickCell(1000, 0, 0);
+  Frame(1010, 700, 300, 1);  // "Auflösen"
+  EXPECT_EQ(Selection, 0);
+  EXPECT_EQ(ChangeID, -1);
+  EXPECT_EQ(WINMODE, 3);
+  EXPECT_EQ(TileMoves, 0);
+}
+
+// The pending swap is finished from its own record.
+TEST_F(PlayLogic, PendingSwapSurvivesAClickOutsideTheBoard) {
+  ClickCell(1000, 0, 0);
+  ClickCell(1000, 1, 0);
+  Frame(1100, 580, 590, 1);  // outside, where no button is
+  Idle(1400);
+  for (int id : Puzzle_ID_Now.cells) EXPECT_NE(id, -1);
+  EXPECT_EQ(SortedIds(Puzzle_ID_Now), SortedIds(Puzzle_ID_Correct));
+  EXPECT_EQ(Puzzle_ID_Now(0, 0), Puzzle_ID_Correct(0, 0));
+  EXPECT_EQ(TileMoves, 1);
+}
+
+TEST_F(PlayLogic, PendingSwapIsCancelledBySolveAndReshuffle) {
+  ClickCell(1000, 0, 0);
+  ClickCell(1000, 1, 0);
+  Frame(1100, 700, 300, 1);  // "Auflösen" during the animation
+  Idle(1120);                // solve applied
+  Idle(1140);                // solved
+  EXPECT_EQ(WINMODE, 2);
+  Frame(1160, 700, 300, 1);  // "Neu mischen"
+  Idle(1500);
+  for (int id : Puzzle_ID_Now.cells) EXPECT_NE(id, -1);
+  EXPECT_EQ(SortedIds(Puzzle_ID_Now), SortedIds(Puzzle_ID_Correct));
+  EXPECT_EQ(MoveReady, 0);
+}
+
+TEST_F(PlayLogic, PendingSwapIsCancelledWhenASmallerBoardIsCut) {
+  CutBoard(32);
+  SwapCells(31, 31, 0, 0);
+  ClickCell(1000, 31, 31);
+  ClickCell(1000, 0, 0);
+  ASSERT_EQ(MoveReady, 2);
+  CutBoard(4);  // "Neues Motiv" chose a 4 x 4 board within the 360 ms
+  Idle(1400);
+  EXPECT_EQ(Puzzle_ID_Now.cells, Puzzle_ID_Correct.cells);
+  EXPECT_EQ(TileMoves, 0);
+}
+
+TEST_F(PlayLogic, HelpLevelThreeCountsWithoutFramesAndCanMoveCorrectTiles) {
+  Helpstate = 3;
+  DrawPuzzle();
+  EXPECT_EQ(CorrectTiles, 12);
+  ClickCell(1000, 1, 1);
+  ClickCell(1000, 2, 1);  // correct onto correct
+  Idle(1400);
+  EXPECT_EQ(TileMoves, 1);
+  DrawPuzzle();
+  EXPECT_EQ(CorrectTiles, 10);
+}
+
+TEST_F(PlayLogic, MouseSeesThisFramesTimeAndDrawPuzzleThePrevious) {
+  ClickCell(1000, 0, 0);
+  ClickCell(1000, 1, 0);
+  GameSecs = 0;
+  MX = 700;
+  MY = 150;
+  MOUSE1HIT = 0;
+  TIME = 1300;
+  DrawPuzzle();
+  EXPECT_EQ(GameTime, u"00:00:01");  // from 1300, the previous frame's clock
+  TIME = 1400;                     // FPS of this frame
+  Mouse(0);
+  EXPECT_EQ(MoveReady, 0) << "the swap is applied with this frame's clock";
+}
+
+}  // namespace
