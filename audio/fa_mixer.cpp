@@ -80,7 +80,7 @@ struct MixArgs {
 };
 
 // Mixes up to a.frames frames; returns true when a non-looping voice ended.
-template <int Ch, int Bits>
+template <int Ch, int Bits, bool Ramp>
 bool MixLoop(MixArgs& a) {
   const TFaSound* s = a.s;
   const uint8_t* data = s->data.data();
@@ -96,10 +96,13 @@ bool MixLoop(MixArgs& a) {
   gains(a.vol1);
   uint64_t pos = a.pos;
   int64_t step = a.step1;
+  // Linear ramps in 16-bit fixed point: no division per frame.
+  const int64_t dvol = Ramp ? (int64_t(a.vol1 - a.vol0) << 16) / n : 0;
+  const int64_t dstep = Ramp ? ((a.step1 - a.step0) << 16) / n : 0;
   for (int i = 0; i < n; ++i) {
-    if (a.ramp) {
-      gains(a.vol0 + int(int64_t(a.vol1 - a.vol0) * i / n));
-      step = a.step0 + (a.step1 - a.step0) * i / n;
+    if constexpr (Ramp) {
+      gains(a.vol0 + int((dvol * i) >> 16));
+      step = a.step0 + ((dstep * i) >> 16);
     }
     const uint64_t idx = pos >> 32;
     const uint32_t frac = uint32_t(pos);
@@ -445,10 +448,12 @@ bool TFaMixer::MixVoice(TFaVoice* v, int32_t* acc, int frames) {
         ended = true;
       }
     }
-  } else if (s->channels == 1) {
-    ended = s->bits == 8 ? MixLoop<1, 8>(a) : MixLoop<1, 16>(a);
+  } else if (a.ramp) {
+    if (s->channels == 1) ended = s->bits == 8 ? MixLoop<1, 8, true>(a) : MixLoop<1, 16, true>(a);
+    else ended = s->bits == 8 ? MixLoop<2, 8, true>(a) : MixLoop<2, 16, true>(a);
   } else {
-    ended = s->bits == 8 ? MixLoop<2, 8>(a) : MixLoop<2, 16>(a);
+    if (s->channels == 1) ended = s->bits == 8 ? MixLoop<1, 8, false>(a) : MixLoop<1, 16, false>(a);
+    else ended = s->bits == 8 ? MixLoop<2, 8, false>(a) : MixLoop<2, 16, false>(a);
   }
   v->pos = a.pos;
   v->wraps = a.wraps;
