@@ -64,10 +64,20 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
 
 void TermSource(j_decompress_ptr) {}
 
+// Each scan of a progressive file touches the whole coefficient buffer, so a file
+// of many tiny scans takes very long; real encoders write about a dozen.
+constexpr int kMaxScans = 500;
+
+void LimitScans(j_common_ptr cinfo) {
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
+}
+
 struct JpegDecode {
   jpeg_decompress_struct cinfo;
   JpegErrorManager err;
   JpegSource src;
+  jpeg_progress_mgr progress;
 };
 
 // Creates the decoder, reads the header and starts decompression. The component
@@ -77,6 +87,8 @@ bool JpegStart(JpegDecode* d) {
   if (setjmp(d->err.jump)) return false;
   jpeg_create_decompress(&d->cinfo);
   d->cinfo.src = &d->src.pub;
+  d->progress.progress_monitor = LimitScans;
+  d->cinfo.progress = &d->progress;
   if (jpeg_read_header(&d->cinfo, TRUE) != JPEG_HEADER_OK) return false;
   // Multi-scan pictures keep all coefficients in memory; stay within the cap.
   d->cinfo.mem->max_memory_to_use = static_cast<long>(PixelByteLimit());

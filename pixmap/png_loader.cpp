@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <vector>
@@ -32,6 +33,15 @@ void PngRead(png_structp png, png_bytep data, size_t length) {
 }
 
 void PngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// libpng's own allocations (row buffers, chunk data) never need more than this; a
+// hostile chunk length must not make it ask for a gigabyte.
+constexpr size_t kMaxLibpngAlloc = size_t(16) << 20;
+
+png_voidp PngAlloc(png_structp, png_alloc_size_t size) {
+  return size <= kMaxLibpngAlloc ? std::malloc(size) : nullptr;
+}
+void PngFree(png_structp, png_voidp p) { std::free(p); }
 void PngWarn(png_structp, png_const_charp) {}
 
 // Header and transforms; afterwards the info struct describes the output rows.
@@ -69,14 +79,17 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
   Ref<TPixmap> pixmap;
   {
     PngReadGuard g;
-    g.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngWarn);
+    g.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngWarn, nullptr, PngAlloc,
+                                     PngFree);
     if (!g.png) return nullptr;
     g.info = png_create_info_struct(g.png);
     if (!g.info) return nullptr;
     png_set_read_fn(g.png, &input, PngRead);
     png_set_user_limits(g.png, 0x7fff, 0x7fff);
-    // Ancillary chunks (text, ICC profiles) never need more than this.
-    png_set_chunk_malloc_max(g.png, 16u << 20);
+    png_set_chunk_malloc_max(g.png, kMaxLibpngAlloc);
+    // Text, profiles and suggested palettes are never used: skip them unread.
+    static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
+    png_set_keep_unknown_chunks(g.png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 6);
 
     bool ok = PngReadHeader(g.png, g.info);
     png_uint_32 w = 0, h = 0;

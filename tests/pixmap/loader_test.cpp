@@ -309,3 +309,50 @@ TEST(PixelLimit, LoadersRefusePicturesAboveTheCap) {
   SetPixelByteLimit(size_t(1) << 40);
   EXPECT_EQ(PixelByteLimit(), MaxPixelBytes);
 }
+
+namespace {
+
+// Serves `bytes`, then fails: with a stream error, or with an unrelated error.
+struct FailingStream : TStream {
+  std::string bytes;
+  int pos = 0;
+  bool streamError = true;
+  int Pos() override { return pos; }
+  int Size() override { return static_cast<int>(bytes.size()) + 1000; }
+  int Seek(int p) override { return pos = p; }
+  int Read(void* buf, int count) override {
+    if (pos >= static_cast<int>(bytes.size())) {
+      if (streamError) throw TStreamReadException();
+      throw std::logic_error("disk on fire");
+    }
+    const int n = std::min(count, static_cast<int>(bytes.size()) - pos);
+    std::memcpy(buf, bytes.data() + pos, n);
+    pos += n;
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST(LoaderChain, StreamErrorsInsideCodecsRefuseOtherErrorsPropagate) {
+  TempDir dir;
+  auto pix = CreatePixmap(64, 64, FormatRGB888);
+  for (int i = 0; i < pix->capacity; ++i) pix->pixels[i] = static_cast<uint8_t>(i * 13);
+  ASSERT_EQ(SavePixmapPNG(pix, TUrl(dir.str() + "/a.png")), 1);
+  ASSERT_EQ(SavePixmapJPeg(pix, TUrl(dir.str() + "/a.jpg")), 1);
+  for (const char* name : {"/a.png", "/a.jpg"}) {
+    const std::string bytes = FileBytes(dir.str() + name);
+    auto s = std::make_shared<FailingStream>();
+    s->bytes = bytes.substr(0, bytes.size() / 2);
+    // The error arrives inside a libpng or libjpeg callback; it must come out as a
+    // refusal, with the library's state freed (LeakSanitizer checks that).
+    EXPECT_EQ(LoadPixmap(TUrl(s)), nullptr) << name;
+    s->pos = 0;
+    EXPECT_EQ(LoadPixmapPNG(TUrl(s)), nullptr) << name;
+    s->pos = 0;
+    EXPECT_EQ(LoadPixmapJPeg(TUrl(s)), nullptr) << name;
+    s->pos = 0;
+    s->streamError = false;
+    EXPECT_THROW(LoadPixmap(TUrl(s)), std::logic_error) << name;
+  }
+}
