@@ -65,6 +65,15 @@ void Body() {
     AddExitHandler([] { std::printf("3"); });
     std::printf("body ");
     End();
+  } else if (mode == "end-nested") {
+    // A handler that ends the program itself: the rest still run, none twice.
+    AddExitHandler([] { std::printf("1"); });
+    AddExitHandler([] {
+      std::printf("2");
+      End();
+    });
+    AddExitHandler([] { std::printf("3"); });
+    End();
   } else if (mode == "pipe") {
     // A write to a closed pipe fails with an error instead of killing the process.
     int fds[2];

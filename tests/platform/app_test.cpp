@@ -110,6 +110,10 @@ TEST(AppEntry, EndRunsExitHandlersNewestFirstAndExitsWithZero) {
   ASSERT_TRUE(WIFEXITED(r.status)) << r.err;
   EXPECT_EQ(WEXITSTATUS(r.status), 0);
   EXPECT_EQ(r.out, "body 321");  // stdio flushed before the exit
+  r = RunChild({"end-nested"});
+  ASSERT_TRUE(WIFEXITED(r.status)) << r.err;
+  EXPECT_EQ(WEXITSTATUS(r.status), 0);
+  EXPECT_EQ(r.out, "321");
   r = RunChild({"return"});
   ASSERT_TRUE(WIFEXITED(r.status)) << r.err;
   EXPECT_EQ(WEXITSTATUS(r.status), 0);
