@@ -1,0 +1,208 @@
+// The motif folder pass on real files: which pictures are rewritten, that the
+// content decides the decoder, that a failed write never damages a picture, and
+// that the current directory always comes back.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "game/normalise.h"
+#include "pixmap/pixmap.h"
+#include "pixmap/pixmap_loader.h"
+#include "platform/stream.h"
+#include "platform/ustring.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Ref<TPixmap> Picture(int w, int h) {
+  Ref<TPixmap> p = CreatePixmap(w, h, FormatRGB888);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      WritePixel(p, x, y, static_cast<int>(0xFF000000u | ((x * 7) & 255) << 16 | ((y * 5) & 255) << 8 | ((x ^ y) & 255)));
+  return p;
+}
+
+std::string Bytes(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+bool IsJpeg(const fs::path& p) {
+  const std::string b = Bytes(p);
+  return b.size() > 2 && static_cast<unsigned char>(b[0]) == 0xFF && static_cast<unsigned char>(b[1]) == 0xD8;
+}
+
+void Size(const fs::path& p, int& w, int& h) {
+  Ref<TPixmap> pix = LoadPixmap(TUrl(p.string()));
+  w = PixmapWidth(pix);
+  h = PixmapHeight(pix);
+}
+
+class Normalise : public ::testing::Test {
+ protected:
+  TempDir tmp;
+  fs::path dir = tmp.path() / "Motives";
+  fs::path home = fs::current_path();
+
+  void SetUp() override { fs::create_directories(dir); }
+  void TearDown() override {
+    SetMotifWriterForTest(nullptr);
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+    fs::current_path(home);
+  }
+  void Png(const std::string& name, int w, int h) {
+    ASSERT_EQ(SavePixmapPNG(Picture(w, h), TUrl((dir / name).string())), 1);
+  }
+  void Jpeg(const std::string& name, int w, int h) {
+    ASSERT_EQ(SavePixmapJPeg(Picture(w, h), TUrl((dir / name).string()), 90), 1);
+  }
+  int Run() { return NormaliseMotives(FromOSBytes(dir.string() + "/")); }
+};
+
+TEST_F(Normalise, RewritesByNameAndSizeAndLeavesOthersAlone) {
+  Png("Puzzle1.png", 400, 300);
+  Png("beach.png", 300, 300);
+  Jpeg("PuzzleBig.jpg", 1024, 768);
+  Png("puzzle2.png", 512, 512);
+  Jpeg("photo.jpeg", 600, 600);
+  Jpeg("photo.JPG", 200, 100);
+  Png("photo.gif", 600, 600);
+  tmp.Write("Motives/notes.txt", "hello");
+  tmp.Write("Motives/picture.png", "not a picture at all");
+  const std::string keep_puzzle1 = Bytes(dir / "Puzzle1.png");
+  const std::string keep_gif = Bytes(dir / "photo.gif");
+
+  EXPECT_EQ(Run(), 5);
+  EXPECT_EQ(fs::current_path(), home);
+  EXPECT_EQ(Bytes(dir / "Puzzle1.png"), keep_puzzle1);
+  EXPECT_EQ(Bytes(dir / "photo.gif"), keep_gif);
+  EXPECT_EQ(Bytes(dir / "notes.txt"), "hello");
+  EXPECT_EQ(Bytes(dir / "picture.png"), "not a picture at all");
+  for (const char* name : {"beach.png", "PuzzleBig.jpg", "puzzle2.png", "photo.jpeg", "photo.JPG"}) {
+    int w = 0, h = 0;
+    Size(dir / name, w, h);
+    EXPECT_EQ(w, 512) << name;
+    EXPECT_EQ(h, 512) << name;
+    EXPECT_TRUE(IsJpeg(dir / name)) << name;
+  }
+  // No temporary file stays behind.
+  int entries = 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 9);
+}
+
+TEST_F(Normalise, ContentDecidesTheDecoderOnTheNextStart) {
+  Png("beach.png", 300, 300);
+  Run();
+  ASSERT_TRUE(IsJpeg(dir / "beach.png"));
+  // A large JPEG under a PNG name must not slip past the size rule.
+  Jpeg("PuzzleSneaky.png", 900, 700);
+  EXPECT_EQ(Run(), 2);
+  int w = 0, h = 0;
+  Size(dir / "PuzzleSneaky.png", w, h);
+  EXPECT_EQ(w, 512);
+  EXPECT_EQ(h, 512);
+  Size(dir / "beach.png", w, h);
+  EXPECT_EQ(w, 512);
+}
+
+int FailingWriter(const Ref<TPixmap>&, const std::u16string& path) {
+  std::ofstream(ToOSBytes(path), std::ios::binary) << "\xFF\xD8half a picture";
+  return 0;  // as a full disk would end it
+}
+
+TEST_F(Normalise, AFailedWriteKeepsTheOriginalAndNoTemporaryFile) {
+  Png("beach.png", 300, 300);
+  const std::string before = Bytes(dir / "beach.png");
+  SetMotifWriterForTest(&FailingWriter);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Bytes(dir / "beach.png"), before);
+  int entries = 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(Normalise, AReadOnlyFolderLeavesEveryFileIntact) {
+  Png("beach.png", 300, 300);
+  Jpeg("big.jpg", 800, 800);
+  const std::string a = Bytes(dir / "beach.png"), b = Bytes(dir / "big.jpg");
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(tmp.path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+  // Permissions do not bind root: the pass then runs in a child without privileges.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    {
+      TFolderVisit visit(FromOSBytes(dir.string()));  // the pictures must be readable
+      if (!visit.Entered() || !LoadMotifPixmap(u"beach.png")) ::_exit(3);
+    }
+    ::_exit(Run() == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "could not drop privileges";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Bytes(dir / "beach.png"), a);
+  EXPECT_EQ(Bytes(dir / "big.jpg"), b);
+}
+
+TEST_F(Normalise, LinksAreReplacedNotWrittenThroughAndFifosAreNotOpened) {
+  Png("outside.png", 300, 300);
+  fs::rename(dir / "outside.png", tmp.path() / "outside.png");
+  const std::string outside = Bytes(tmp.path() / "outside.png");
+  fs::create_symlink(tmp.path() / "outside.png", dir / "link.png");
+  ASSERT_EQ(::mkfifo((dir / "a.png").c_str(), 0644), 0);
+  EXPECT_EQ(Run(), 1);  // returns at all: the FIFO did not block
+  EXPECT_EQ(Bytes(tmp.path() / "outside.png"), outside);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "link.png")));
+  EXPECT_TRUE(IsJpeg(dir / "link.png"));
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(dir / "a.png")));
+}
+
+TEST_F(Normalise, TheCurrentDirectoryAlwaysComesBack) {
+  // A missing folder.
+  EXPECT_EQ(NormaliseMotives(FromOSBytes((tmp.path() / "none/").string())), 0);
+  EXPECT_EQ(fs::current_path(), home);
+  // A folder that is a link into another tree: ".." would land in the target's parent.
+  fs::create_directories(tmp.path() / "elsewhere" / "deep");
+  Png("x.png", 100, 100);
+  fs::rename(dir / "x.png", tmp.path() / "elsewhere" / "deep" / "x.png");
+  fs::create_symlink(tmp.path() / "elsewhere" / "deep", tmp.path() / "linked");
+  EXPECT_EQ(NormaliseMotives(FromOSBytes((tmp.path() / "linked").string() + "/")), 1);
+  EXPECT_EQ(fs::current_path(), home);
+  // A folder that lists but cannot be entered (a file under that name).
+  tmp.Write("plain", "x");
+  EXPECT_EQ(NormaliseMotives(FromOSBytes((tmp.path() / "plain").string())), 0);
+  EXPECT_EQ(fs::current_path(), home);
+}
+
+TEST(MotifNames, LastFourCharactersLowerCasedAndCaseSensitivePrefix) {
+  for (const char16_t* yes : {u"a.png", u"b.JPG", u"c.jpeg", u"d.JPEG", u"ejpeg", u".png"})
+    EXPECT_TRUE(IsMotifName(yes)) << ToOSBytes(yes);
+  for (const char16_t* no : {u"a.gif", u"notes.txt", u"a.pn", u"png", u"a.png.bak"})
+    EXPECT_FALSE(IsMotifName(no)) << ToOSBytes(no);
+  EXPECT_FALSE(MotifNeedsRewrite(u"Puzzle1.png", 400, 300));
+  EXPECT_FALSE(MotifNeedsRewrite(u"Puzzle.png", 512, 512));
+  EXPECT_TRUE(MotifNeedsRewrite(u"Puzzle.png", 513, 10));
+  EXPECT_TRUE(MotifNeedsRewrite(u"Puzzle.png", 10, 513));
+  EXPECT_TRUE(MotifNeedsRewrite(u"puzzle2.png", 512, 512));
+}
+
+}  // namespace
