@@ -34,7 +34,7 @@ for h in $harnesses; do
            seed "$work/corpus" 'test*.jpg' jpeg-libjpeg-turbo ;;
   esac
   echo "== fuzz_$h for ${secs}s"
-  "$bin/fuzz_$h" "$work/corpus" -max_total_time="$secs" -rss_limit_mb=1024 -timeout=10 \
+  "$bin/fuzz_$h" "$work/corpus" -max_total_time="$secs" -rss_limit_mb=1024 -timeout=30 \
       -artifact_prefix="$work/findings/" -print_final_stats=1 2>"$work/log.txt" || status=1
   grep -E 'stat::number_of_executed_units|stat::new_units_added|ERROR|SUMMARY' "$work/log.txt" || true
 done
