@@ -1,0 +1,419 @@
+// The game in a real 800 x 600 window under X: catalogue and reflections, cutting,
+// input sampling with XTest, and the screens' nested loops driven frame by frame
+// through the real functions with real clicks and keys.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "draw2d/image.h"
+#include "game/board.h"
+#include "game/buttons.h"
+#include "game/draw_puzzle.h"
+#include "game/frame.h"
+#include "game/game_main.h"
+#include "game/menu.h"
+#include "game/motives.h"
+#include "game/normalise.h"
+#include "game/select.h"
+#include "game/state.h"
+#include "game_fixture.h"
+#include "game_window.h"
+#include "pixmap/pixmap.h"
+#include "pixmap/pixmap_loader.h"
+#include "platform/event.h"
+#include "platform/filesystem.h"
+#include "platform/polled_input.h"
+#include "platform/system.h"
+#include "platform/stream.h"
+#include "platform/ustring.h"
+#include "tests/support/env.h"
+
+namespace {
+
+// Every pixel distinct enough to find its place: red = x, green = y, blue = block.
+int PatternPixel(int x, int y) {
+  return static_cast<int>(0xFF000000u | (x & 255) << 16 | (y & 255) << 8 | ((x >> 7) * 40 + (y >> 7) * 10 + 5));
+}
+
+Ref<TPixmap> Pattern(int w, int h) {
+  Ref<TPixmap> p = CreatePixmap(w, h, FormatRGBA8888);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) WritePixel(p, x, y, PatternPixel(x, y));
+  return p;
+}
+
+void MakePictures(const TempDir& t) {
+  std::filesystem::create_directories(t.path());
+  SavePixmapPNG(Pattern(512, 512), TUrl(t.str() + "/a.png"));
+  SavePixmapJPeg(Pattern(512, 512), TUrl(t.str() + "/b.jpg"));
+  SavePixmapJPeg(Pattern(512, 512), TUrl(t.str() + "/c.jpeg"));
+  t.Write("readme.txt", "not a motif");
+}
+
+Ref<TMotives> Entry(const char16_t* name) {
+  for (auto& e : MotivesList)
+    if (e->Filename == name) return e;
+  return nullptr;
+}
+
+class Screens : public ::testing::Test {
+ protected:
+  Ref<TCountingSound> click = CountingSound(), mix = CountingSound(), fanfare = CountingSound();
+  Ref<TSound> saved_click, saved_mix, saved_fanfare;
+
+  void SetUp() override {
+    if (!OpenGameWindow(&MakePictures)) GTEST_SKIP() << "no X display with OpenGL";
+    saved_click = SFXClick;
+    saved_mix = SFXpaperMix;
+    saved_fanfare = SFXFanfare;
+    SFXClick = click;
+    SFXpaperMix = mix;
+    SFXFanfare = fanfare;
+    MOUSE1HIT = 0;
+    WINMODE = 0;
+    Helpstate = 0;
+    XMove(700, 150);
+    FlushKeysAndMouse();
+  }
+  void TearDown() override {
+    ClearFrameScript();
+    if (saved_click) SFXClick = saved_click;
+    if (saved_mix) SFXpaperMix = saved_mix;
+    if (saved_fanfare) SFXFanfare = saved_fanfare;
+  }
+  static void FlushKeysAndMouse() {
+    PollSystem();
+    FlushKeys();
+    FlushMouse();
+    UserInput();  // the wheel's last position
+  }
+  void CutFirstMotif(int n) {
+    IMGPuzzle = Entry(u"a.png")->Motiv;
+    CutBoard(n);
+  }
+};
+
+
+TEST_F(Screens, CatalogueFollowsTheFolderOrderAndSkipsOtherFiles) {
+  std::vector<std::u16string> expected;
+  for (auto& n : LoadDir(FromOSBytes(GameMotives().str()), true))
+    if (IsMotifName(n)) expected.push_back(n);
+  ASSERT_EQ(CountMotives, 3);
+  ASSERT_EQ(MotivesList.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(MotivesList[i]->ID, i);
+    EXPECT_EQ(MotivesList[i]->Filename, expected[i]);
+    EXPECT_EQ(MotivesList[i]->Motivwidth, 512.0f);
+    EXPECT_EQ(MotivesList[i]->widthfaktor, 1.0f);
+  }
+}
+
+TEST_F(Screens, MotifReflectionIsTheLowestSeventhFadingFrom80) {
+  Ref<TImage> mirror = Entry(u"a.png")->Mirror;
+  ASSERT_TRUE(mirror);
+  EXPECT_EQ(ImageWidth(mirror), 512);
+  EXPECT_EQ(ImageHeight(mirror), 73);
+  Ref<TPixmap> p = LockImage(mirror, 0, true, false);
+  const int expect[3][2] = {{0, 80}, {36, 40}, {72, 1}};
+  for (auto [row, alpha] : expect) {
+    const uint32_t px = static_cast<uint32_t>(ReadPixel(p, 200, row));
+    EXPECT_EQ(px >> 24, static_cast<uint32_t>(alpha)) << row;
+    // Row 0 of the reflection is the picture's bottom row.
+    const uint32_t src = static_cast<uint32_t>(PatternPixel(200, 511 - row));
+    EXPECT_EQ(px & 0xFFFFFF, src & 0xFFFFFF) << row;
+  }
+}
+
+TEST_F(Screens, ShortImagesAreMirroredWholeAndKeepTheirTransparency) {
+  Ref<TPixmap> src = Pattern(120, 50);
+  for (int y = 0; y < 50; ++y) WritePixel(src, 7, y, 0x00123456);  // a transparent column
+  Ref<TImage> image = LoadImage(src, -1);
+  std::vector<int> before;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 120; ++x) before.push_back(ReadPixel(LockImage(image, 0, true, false), x, y));
+  Ref<TImage> mirror = mirrorImage(image);
+  ASSERT_TRUE(mirror);
+  EXPECT_EQ(ImageWidth(mirror), 120);
+  EXPECT_EQ(ImageHeight(mirror), 50);
+  Ref<TPixmap> m = LockImage(mirror, 0, true, false);
+  EXPECT_EQ(static_cast<uint32_t>(ReadPixel(m, 30, 0)) >> 24, 80u);
+  EXPECT_EQ(static_cast<uint32_t>(ReadPixel(m, 30, 25)) >> 24, 40u);
+  EXPECT_EQ(static_cast<uint32_t>(ReadPixel(m, 30, 49)) >> 24, 1u);
+  EXPECT_EQ(static_cast<uint32_t>(ReadPixel(m, 7, 0)) >> 24, 0u);
+  std::vector<int> after;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 120; ++x) after.push_back(ReadPixel(LockImage(image, 0, true, false), x, y));
+  EXPECT_EQ(before, after) << "the argument is not changed";
+  // Exactly 100 rows is still short; 101 takes the strip of 101 / 7 rows.
+  EXPECT_EQ(ImageHeight(mirrorImage(LoadImage(Pattern(40, 100), -1))), 100);
+  EXPECT_EQ(ImageHeight(mirrorImage(LoadImage(Pattern(40, 101), -1))), 14);
+  if (ButtonLMirror) {
+    EXPECT_EQ(ImageWidth(ButtonLMirror), 120);
+    EXPECT_EQ(ImageHeight(ButtonLMirror), 50);
+  }
+}
+
+TEST_F(Screens, CuttingGrabsEachTileFromItsSquareOfTheMotif) {
+  CutFirstMotif(4);
+  EXPECT_EQ(AutoMidX, 35.5f);
+  EXPECT_EQ(AutoMidY, 33.0f);
+  for (auto [x, y] : {std::pair{0, 0}, {1, 2}, {3, 3}}) {
+    for (auto* board : {&Puzzle, &Puzzle_Original}) {
+      Ref<TPixmap> tile = LockImage((*board)(x, y), 0, true, false);
+      ASSERT_TRUE(tile);
+      EXPECT_EQ(PixmapWidth(tile), 128);
+      for (auto [tx, ty] : {std::pair{0, 0}, {127, 5}, {64, 127}}) {
+        const uint32_t got = static_cast<uint32_t>(ReadPixel(tile, tx, ty)) & 0xFFFFFF;
+        const uint32_t want = static_cast<uint32_t>(PatternPixel(x * 128 + tx, y * 128 + ty)) & 0xFFFFFF;
+        EXPECT_EQ(got, want) << x << "," << y << " at " << tx << "," << ty;
+      }
+    }
+  }
+}
+
+TEST_F(Screens, InputIsSampledOncePerFrame) {
+  XClick(300, 300);
+  XClick(300, 300);
+  UserInput();
+  EXPECT_EQ(MOUSE1HIT, 2);
+  EXPECT_EQ(MX, 300);
+  EXPECT_EQ(MY, 300);
+  UserInput();
+  EXPECT_EQ(MOUSE1HIT, 0);
+  for (int i = 0; i < 3; ++i) XClick(300, 300, 4);  // wheel up
+  UserInput();
+  EXPECT_EQ(MOUSESCROLL, 3);
+  UserInput();
+  EXPECT_EQ(MOUSESCROLL, 0);
+  XClick(300, 300, 5);
+  UserInput();
+  EXPECT_EQ(MOUSESCROLL, -1);
+  // Hundreds of presses saturate instead of wrapping to a single click.
+  for (int i = 0; i < 257; ++i) {
+    EmitEvent(CreateEvent(EVENT_MOUSEDOWN, nullptr, 1));
+    EmitEvent(CreateEvent(EVENT_MOUSEUP, nullptr, 1));
+  }
+  UserInput();
+  EXPECT_EQ(MOUSE1HIT, 255);
+}
+
+TEST_F(Screens, TabCyclesTheHelpLevelOnlyWhilePlaying) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  for (int expect : {1, 2, 3, 0}) {
+    XKey("Tab");
+    BoardScreenPass();
+    EXPECT_EQ(Helpstate, expect);
+  }
+  XKey("Tab");
+  XKey("Tab");
+  BoardScreenPass();
+  EXPECT_EQ(Helpstate, 1) << "two presses in one frame step once";
+  WINMODE = 1;
+  XKey("Tab");
+  BoardScreenPass();
+  EXPECT_EQ(Helpstate, 1);
+  MixPuzzle();
+  BoardScreenPass();
+  EXPECT_EQ(Helpstate, 2) << "the kept press acts after the next shuffle";
+}
+
+TEST_F(Screens, EscapeOrACloseRequestEndsTheBoardScreen) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  EXPECT_FALSE(BoardScreenPass());
+  XKey("Escape");
+  EXPECT_TRUE(BoardScreenPass());
+  RequestClose();
+  EXPECT_TRUE(BoardScreenPass());
+  EXPECT_FALSE(BoardScreenPass());
+}
+
+TEST_F(Screens, MenuStartButtonEdgesAndStartingAGame) {
+  int plays_after_edge = -1;
+  SetFrameScript([&](int f) {
+    if (f == 0) XClick(500, 150);  // x must be below 500
+    if (f == 4) plays_after_edge = click->plays;
+    if (f == 5) XClick(300, 200);  // both edges included
+    if (f == 9) XKey("Return");
+    if (f > 200) RequestClose();   // a way out if something is wrong
+  });
+  Menu();
+  EXPECT_EQ(plays_after_edge, 0);
+  EXPECT_EQ(click->plays, 2);  // start and Return
+  EXPECT_TRUE(BoardReady());
+  EXPECT_EQ(mix->plays, 1);
+}
+
+TEST_F(Screens, SliderSetsTheGridWhileHeldAndALeftSelectionKeepsTheBoard) {
+  CutFirstMotif(6);
+  std::vector<int> seen;
+  SetFrameScript([&](int f) {
+    if (f == 0) {
+      XMove(200, 500);
+      XPress(1);
+    }
+    if (f == 3) {
+      seen.push_back(MAP_X);
+      XMove(324, 500);
+    }
+    if (f == 6) {
+      seen.push_back(MAP_X);
+      XMove(650, 500);
+    }
+    if (f == 9) {
+      seen.push_back(MAP_X);
+      XRelease(1);
+      RequestClose();  // leaves the selection without a choice, into a new menu
+    }
+    if (f >= 12) RequestClose();  // and out of that menu
+  });
+  selectPuzzleImg();
+  EXPECT_EQ(seen, (std::vector<int>{4, 12, 32}));
+  EXPECT_EQ(BoardColumns(), 6);
+  EXPECT_EQ(BoardRows(), 6);
+  DrawPuzzle();
+  EXPECT_LE(CorrectTiles, 36);
+  MAP_X = MAP_Y = 12;
+}
+
+TEST_F(Screens, ReturnAndSpacePressedOnTheBoardCarryOverToTheNextSelection) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  XKey("Return");
+  BoardScreenPass();
+  int frames = 0;
+  SetFrameScript([&](int f) {
+    frames = f + 1;
+    if (f > 100) RequestClose();
+  });
+  selectPuzzleImg();
+  EXPECT_EQ(frames, 1) << "chosen on the first frame";
+  EXPECT_EQ(IMGPuzzle, MotivesList[0]->Motiv);
+
+  XKey("space");
+  BoardScreenPass();
+  int menu_frames = 0;
+  SetFrameScript([&](int f) {
+    menu_frames = f + 1;
+    RequestClose();  // the fresh menu returns on it
+  });
+  selectPuzzleImg();
+  EXPECT_EQ(menu_frames, 1) << "left at once, before its first Flip, into the menu";
+}
+
+TEST_F(Screens, WheelStepsAtMostOncePer400Milliseconds) {
+  SetFrameScript([&](int f) {
+    if (f < 8) XClick(400, 560, 4);
+    if (f == 10) XKey("Return");
+    if (f > 200) RequestClose();
+  });
+  selectPuzzleImg();
+  EXPECT_EQ(IMGPuzzle, MotivesList[1]->Motiv);
+}
+
+TEST_F(Screens, ACloseRequestInTheQuitDialogReturnsToTheUnchangedGame) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  const std::vector<int> ids = Puzzle_ID_Now.cells;
+  SetFrameScript([&](int f) {
+    if (f == 1) RequestClose();
+  });
+  EXPECT_EQ(QuitDialog(), 0);
+  EXPECT_EQ(Puzzle_ID_Now.cells, ids);
+  EXPECT_FALSE(BoardScreenPass()) << "the dialog consumed the request";
+}
+
+TEST_F(Screens, ACloseRequestInTheSelectionLeadsToAFreshMenu) {
+  int returned_after = -1, frame = 0;
+  SetFrameScript([&](int f) {
+    frame = f;
+    if (f == 1 || f == 4) RequestClose();
+  });
+  selectPuzzleImg();
+  returned_after = frame;
+  EXPECT_EQ(returned_after, 4) << "the first request left the selection, the second the menu";
+}
+
+TEST_F(Screens, NewMotifEscapeStartChooseShufflesTwice) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  mix->plays = 0;
+  MX = 700;
+  MY = 400;
+  MOUSE1HIT = 1;
+  SetFrameScript([&](int f) {
+    if (f == 1) XKey("Escape");
+    if (f == 3) XClick(400, 150);
+    if (f == 6) XKey("Return");
+    if (f > 200) RequestClose();
+  });
+  Buttons();
+  EXPECT_EQ(mix->plays, 2);
+  EXPECT_EQ(MOUSE1HIT, 0);
+  EXPECT_EQ(WINMODE, 0);
+}
+
+TEST_F(Screens, QuitDialogMenuAndNewGameReturnToTheBoard) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  Selection = 1;
+  ChangeID = 5;
+  ChangeX_old = 2;
+  ChangeY_old = 1;
+  MX = 700;
+  MY = 550;
+  MOUSE1HIT = 1;
+  SetFrameScript([&](int f) {
+    if (f == 0) {
+      EXPECT_EQ(ChangeID, -1);
+      EXPECT_EQ(ChangeX_old, 0);
+      EXPECT_EQ(ChangeY_old, 0);
+    }
+    if (f == 1) XClick(620, 350);  // "Ab ins Menue..."
+    if (f == 4) XClick(400, 150);  // "Spiel starten"
+    if (f == 7) XKey("Return");
+    if (f > 300) RequestClose();
+  });
+  Buttons();
+  EXPECT_TRUE(BoardReady());
+  EXPECT_EQ(WINMODE, 0);
+}
+
+TEST_F(Screens, AWholeGameIsWonThroughRealClicks) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  int phase = 0, tx = 0, ty = 0;
+  SetFrameScript([&](int) {
+    if (phase == 0 && MoveReady == 0 && Selection == 0) {
+      for (int x = 0; x < 4 && phase == 0; ++x)
+        for (int y = 0; y < 4 && phase == 0; ++y) {
+          if (Puzzle_ID_Now(x, y) == Puzzle_ID_Correct(x, y)) continue;
+          for (int u = 0; u < 4; ++u)
+            for (int v = 0; v < 4; ++v)
+              if (Puzzle_ID_Correct(u, v) == Puzzle_ID_Now(x, y)) tx = u, ty = v;
+          XClick(CellCentreX(x), CellCentreY(y));
+          phase = 1;
+        }
+    } else if (phase == 1 && Selection == 1) {
+      XClick(CellCentreX(tx), CellCentreY(ty));
+      phase = 2;
+    } else if (phase == 2 && Selection == 0 && MoveReady == 0) {
+      phase = 0;
+    }
+  });
+  int passes = 0;
+  while (WINMODE != 1 && passes < 2000) {
+    ASSERT_FALSE(BoardScreenPass());
+    ++passes;
+  }
+  ClearFrameScript();
+  EXPECT_EQ(WINMODE, 1);
+  EXPECT_EQ(fanfare->plays, 1);
+  EXPECT_GE(TileMoves, 1);
+  for (int i = 0; i < 5; ++i) BoardScreenPass();
+  EXPECT_EQ(fanfare->plays, 1);
+}
+
+}  // namespace
