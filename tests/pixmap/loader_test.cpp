@@ -265,6 +265,11 @@ TEST(JpegWriter, ReportsFailureInsteadOfSuccess) {
   EXPECT_EQ(SavePixmapJPeg(big, TUrl(ram)), 0);
   EXPECT_EQ(SavePixmapPNG(big, TUrl(ram)), 0);
   EXPECT_EQ(SavePixmapJPeg(pix, TUrl(u"incbin::Tests\\Cursor.bmp")), 0);  // read-only
+  // Buffered writes succeed on a full device; only the close finds out.
+  if (std::ifstream("/dev/full").good()) {
+    EXPECT_EQ(SavePixmapJPeg(pix, TUrl("/dev/full")), 0);
+    EXPECT_EQ(SavePixmapPNG(pix, TUrl("/dev/full")), 0);
+  }
 }
 
 TEST(PngWriter, RoundTripsGreyRgbAndRgba) {
