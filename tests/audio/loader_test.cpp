@@ -298,3 +298,17 @@ TEST(SampleLoaderChain, EveryLoaderStartsAtTheSamePositionAndStreamErrorsMeanNoM
     EXPECT_STREQ(e.what(), "Stream is not seekable");
   }
 }
+
+TEST(OggLoader, TheGamesOwnSoundEffectsDecode) {
+  for (const char* f : {"Bell small jingle.ogg", "Mouse_click.ogg", "paper small movement.ogg",
+                        "papper taidying.ogg", "trumpets fanfar.ogg"}) {
+    auto s = LoadAudioSample(TUrl(FromOSBytes(SourceDir() + "/assets/Sounds/" + f)));
+    ASSERT_TRUE(s) << f;
+    EXPECT_TRUE(s->format == SF_MONO16LE || s->format == SF_STEREO16LE) << f;
+    EXPECT_GT(s->length, s->hertz / 50) << f;  // longer than 20 ms
+    EXPECT_LT(s->length, s->hertz * 10) << f;
+    bool sound = false;
+    for (int i = 0; i < s->length * 2 && !sound; ++i) sound = s->samples[i] != 0;
+    EXPECT_TRUE(sound) << f;
+  }
+}
