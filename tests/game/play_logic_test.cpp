@@ -265,6 +265,21 @@ TEST_F(PlayLogic, HelpLevelThreeCountsWithoutFramesAndCanMoveCorrectTiles) {
   EXPECT_EQ(CorrectTiles, 10);
 }
 
+TEST_F(PlayLogic, SwapTimingHoldsAcrossTheClockWrap) {
+  const int drop = 0x7FFFFFFF - 100;
+  ClickCell(drop, 0, 0);
+  ClickCell(drop, 1, 0);
+  ASSERT_EQ(MoveReady, 2);
+  EXPECT_LT(MoveReadyTime, 0) << "the end time lies past the wrap";
+  Idle(ClockAdd(drop, 180));
+  EXPECT_FLOAT_EQ(MoveX, CellOriginX(0) + (CellOriginX(1) - CellOriginX(0)) / 2);
+  Idle(ClockAdd(drop, 360));
+  EXPECT_EQ(MoveReady, 2);
+  Idle(ClockAdd(drop, 361));
+  EXPECT_EQ(MoveReady, 0);
+  EXPECT_EQ(TileMoves, 1);
+}
+
 TEST_F(PlayLogic, MouseSeesThisFramesTimeAndDrawPuzzleThePrevious) {
   ClickCell(1000, 0, 0);
   ClickCell(1000, 1, 0);
