@@ -502,12 +502,13 @@ void TFaMixer::Render(int16_t* out) {
         }
       }
     }
+    TFaVoice* const next = v->next;  // once recycled, the record is the main thread's
     if (st == 0) {
       v->status.store(0, std::memory_order_release);
       remove = PushRecycle(v);  // if the ring is full, try again next block
     }
     if (remove) {
-      *link = v->next;
+      *link = next;
     } else {
       link = &v->next;
       ++count;
