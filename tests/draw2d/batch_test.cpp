@@ -171,3 +171,28 @@ TEST_F(BoardTest, UnfilteredTilesOnHalfPixelsShowEveryTexelOnce) {
     }
   }
 }
+
+TEST_F(BoardTest, PendingQuadsKeepTheSlotsOfReleasedImages) {
+  driver_->SetBatching(true);
+  SetClsColor(0, 0, 0);
+  Cls();
+  SetBlend(BlendSolid);
+  SetColor(255, 255, 255);
+  const int slots = driver_->Atlas().SlotsInUse();
+  {
+    Ref<TImage> red = CreateImage(16, 16, 1, 9);
+    LockImage(red)->ClearPixels(int(0xffff0000u));
+    DrawImage(red, 10, 10);
+  }  // released while its quad is still queued
+  Ref<TImage> blue = CreateImage(16, 16, 1, 9);
+  LockImage(blue)->ClearPixels(int(0xff0000ffu));
+  DrawImage(blue, 40, 10);  // must not overwrite the red slot
+  // Rewriting an image queues its new pixels in a fresh slot.
+  LockImage(blue)->ClearPixels(int(0xff00ff00u));
+  DrawImage(blue, 70, 10);
+  Ref<TPixmap> back = GrabPixmap(0, 0, 100, 30);
+  EXPECT_EQ(back->ReadPixel(15, 15) & 0xffffff, 0xff0000);
+  EXPECT_EQ(back->ReadPixel(45, 15) & 0xffffff, 0x0000ff);
+  EXPECT_EQ(back->ReadPixel(75, 15) & 0xffffff, 0x00ff00);
+  EXPECT_EQ(driver_->Atlas().SlotsInUse(), slots + 1);  // only the live frame keeps one
+}
