@@ -1,0 +1,209 @@
+// The built program as a player starts it: a temporary copy with its own Motives/
+// folder under the test's X server, driven by xdotool and checked by screenshots
+// at known pixels and by its exit status.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "pixmap/pixmap.h"
+#include "pixmap/pixmap_loader.h"
+#include "platform/stream.h"
+#include "tests/support/env.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  ::pclose(p);
+  return out;
+}
+
+bool Have(const char* tool) { return !Shell(std::string("command -v ") + tool).empty(); }
+
+// 16 flat blocks of 128 x 128, one colour each, so a 4 x 4 board has one colour a tile.
+int BlockColour(int bx, int by) {
+  return static_cast<int>(0xFF000000u | (40 + bx * 60) << 16 | (40 + by * 60) << 8 | (200 - bx * 20 - by * 20));
+}
+
+Ref<TPixmap> Blocks(int w, int h) {
+  Ref<TPixmap> p = CreatePixmap(w, h, FormatRGB888);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) WritePixel(p, x, y, BlockColour(x * 4 / w, y * 4 / h));
+  return p;
+}
+
+std::string Bytes(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+class Program : public ::testing::Test {
+ protected:
+  TempDir tmp;
+  pid_t pid = -1;
+  std::string window;
+
+  void SetUp() override {
+    TESS_REQUIRE_DISPLAY();
+    if (!Have("xdotool") || !Have("import")) GTEST_SKIP() << "xdotool and ImageMagick's import are needed";
+    fs::copy_file(TESSOLINO_PATH, tmp.path() / "Tessolino");
+    fs::create_directories(tmp.path() / "Motives");
+    ASSERT_EQ(SavePixmapPNG(Blocks(300, 300), TUrl((tmp.path() / "Motives/beach.png").string())), 1);
+    ASSERT_EQ(SavePixmapPNG(Blocks(400, 300), TUrl((tmp.path() / "Motives/Puzzle1.png").string())), 1);
+  }
+  void TearDown() override {
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+
+  void Start() {
+    pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (::chdir(tmp.str().c_str()) != 0) ::_exit(126);
+      const int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      ::execl("./Tessolino", "Tessolino", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // The game window is the second one, 800 x 600.
+    for (int i = 0; i < 200 && window.empty(); ++i) {
+      std::this_thread::sleep_for(100ms);
+      std::string ids = Shell("xdotool search --name '^Tessolino$'");
+      size_t at = 0;
+      while (at < ids.size()) {
+        const size_t nl = ids.find('\n', at);
+        const std::string id = ids.substr(at, nl - at);
+        at = nl == std::string::npos ? ids.size() : nl + 1;
+        if (!id.empty() && Shell("xdotool getwindowgeometry " + id).find("800x600") != std::string::npos)
+          window = id;
+      }
+    }
+    ASSERT_FALSE(window.empty()) << "no 800 x 600 window appeared";
+    std::this_thread::sleep_for(700ms);  // the menu's first frames
+  }
+
+  void Click(int x, int y) {
+    Shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+        " click 1");
+    std::this_thread::sleep_for(400ms);
+  }
+  void Key(const std::string& key) {
+    Shell("xdotool key " + key);
+    std::this_thread::sleep_for(400ms);
+  }
+  Ref<TPixmap> Shot() {
+    const std::string file = (tmp.path() / "shot.png").string();
+    Shell("import -window " + window + " " + file);
+    return ConvertPixmap(LoadPixmap(TUrl(file)), FormatRGB888);
+  }
+  // Waits for the exit; -1 when it did not end within the time.
+  int ExitStatus(std::chrono::milliseconds within) {
+    const auto end = std::chrono::steady_clock::now() + within;
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return -1;
+  }
+  std::string Stderr() { return Bytes(tmp.path() / "stderr.txt"); }
+};
+
+uint32_t Rgb(const Ref<TPixmap>& p, int x, int y) { return static_cast<uint32_t>(ReadPixel(p, x, y)) & 0xFFFFFF; }
+
+bool Near(uint32_t a, uint32_t b, int tol) {
+  for (int s = 0; s < 24; s += 8)
+    if (std::abs(static_cast<int>((a >> s) & 255) - static_cast<int>((b >> s) & 255)) > tol) return false;
+  return true;
+}
+
+TEST_F(Program, StartsNormalisesShowsTheBoardAndEndsOnEscape) {
+  const std::string puzzle1 = Bytes(tmp.path() / "Motives/Puzzle1.png");
+  Start();
+  Click(400, 150);  // "Spiel starten"
+  Key("Return");    // the first motif, 12 x 12
+  std::this_thread::sleep_for(500ms);
+  Ref<TPixmap> shot = Shot();
+  ASSERT_TRUE(shot);
+  ASSERT_EQ(PixmapWidth(shot), 800);
+  EXPECT_EQ(Rgb(shot, 592, 480), 0x646464u) << "side panel";
+  EXPECT_EQ(Rgb(shot, 575, 300), 0x323232u) << "clear colour right of the board";
+  EXPECT_NE(Rgb(shot, 650, 60), 0x646464u) << "the motif preview";
+  Shell("xdotool mousemove --window " + window + " 300 300");
+  Key("Escape");
+  EXPECT_EQ(ExitStatus(3000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+  // The folder was normalised: beach.png is now a 512 x 512 JPEG under its old name.
+  Ref<TPixmap> beach = LoadPixmapJPeg(TUrl((tmp.path() / "Motives/beach.png").string()));
+  EXPECT_EQ(PixmapWidth(beach), 512);
+  EXPECT_EQ(PixmapHeight(beach), 512);
+  EXPECT_EQ(Bytes(tmp.path() / "Motives/Puzzle1.png"), puzzle1);
+}
+
+TEST_F(Program, SolveShowsTheTilesInOrderAndTheQuitDialogAnswers) {
+  Start();
+  Click(400, 150);  // "Spiel starten"
+  Key("Right");     // step the carousel
+  // The slider follows the held button: 4 x 4.
+  Shell("xdotool mousemove --window " + window + " 200 500 mousedown 1 sleep 0.3 mouseup 1");
+  std::this_thread::sleep_for(200ms);
+  Click(400, 200);  // choose the big picture
+  std::this_thread::sleep_for(300ms);
+  Click(700, 300);  // "Auflösen"
+  std::this_thread::sleep_for(300ms);
+  Ref<TPixmap> shot = Shot();
+  ASSERT_TRUE(shot);
+  if (getenv("KEEP_SHOT")) Shell("cp " + (tmp.path() / "shot.png").string() + " /tmp/e2e_shot.png");
+  // A 4 x 4 board: origin (35.5, 33), pitch 131; each tile shows its own block.
+  const bool puzzle1 = Near(Rgb(shot, 35 + 64, 33 + 64), static_cast<uint32_t>(BlockColour(0, 0)), 24);
+  for (int bx = 0; bx < 4; ++bx)
+    for (int by = 0; by < 4; ++by) {
+      const int sx = 36 + bx * 131 + 64, sy = 33 + by * 131 + 64;
+      // The 400 x 300 Puzzle1.png keeps its size: its blocks are 100 x 75 there.
+      const int mx = bx * 128 + 64, my = by * 128 + 64;
+      const int want = puzzle1 ? BlockColour(mx * 4 / 512, my * 4 / 512)
+                               : BlockColour(mx * 4 / 400 > 3 ? 3 : mx * 4 / 400, my * 4 / 300 > 3 ? 3 : my * 4 / 300);
+      if (!puzzle1 && (mx >= 400 || my >= 300)) continue;  // beyond that motif's edge
+      EXPECT_TRUE(Near(Rgb(shot, sx, sy), static_cast<uint32_t>(want), 24))
+          << "tile " << bx << "," << by << " shows " << std::hex << Rgb(shot, sx, sy);
+    }
+  Click(700, 550);  // "Beenden"
+  Click(410, 350);  // "Nee, weiter!"
+  std::this_thread::sleep_for(300ms);
+  shot = Shot();
+  EXPECT_EQ(Rgb(shot, 592, 480), 0x646464u) << "back on the board screen";
+  Click(700, 550);  // "Beenden"
+  Click(200, 350);  // "Ja, aufhören!"
+  EXPECT_EQ(ExitStatus(3000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+}
+
+}  // namespace
