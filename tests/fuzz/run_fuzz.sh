@@ -1,9 +1,11 @@
 #!/bin/sh
 # Runs each picture-loader harness for a bounded time, seeded from the public
 # corpora. Usage: run_fuzz.sh <folder with fuzz_* programs> [seconds] [harness...]
-# Working corpora and findings stay in <folder>/work/<harness>/.
+# Working corpora and findings stay in <folder>/work/<harness>/. $FUZZ_BIN, when
+# set, names the folder of the programs instead (the work folder stays <folder>).
 set -eu
-bin=$1
+out=$1
+bin=${FUZZ_BIN:-$1}
 secs=${2:-60}
 shift 2 2>/dev/null || shift $#
 harnesses=${*:-png jpeg bmp tga chain}
@@ -21,7 +23,7 @@ seed() {  # seed <dir> <pattern> <source dirs...>
 
 status=0
 for h in $harnesses; do
-  work=$bin/work/$h
+  work=$out/work/$h
   mkdir -p "$work/corpus" "$work/findings"
   case $h in
     png) seed "$work/corpus" '*.png' pngsuite png-image-rs-bugfixes ;;
