@@ -15,6 +15,8 @@ namespace {
 
 class TOSSDevice : public TFaDevice {
  public:
+  static constexpr int kMaxQueued = 2 * 4096;
+
   TOSSDevice(int fd, int rate) : _fd(fd), _rate(rate) {}
   ~TOSSDevice() override { ::close(_fd); }
 
@@ -26,7 +28,14 @@ class TOSSDevice : public TFaDevice {
     if (r < 0) return errno == EINTR ? 0 : -1;
     if (r == 0) return 0;
     if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
-    return 1;
+    // An emulation may buffer more than the three fragments asked for: keep at most
+    // two queued before the next block, which bounds the latency.
+    for (int waited = 0; waited < timeout_ms; waited += 2) {
+      int queued = 0;
+      if (::ioctl(_fd, SNDCTL_DSP_GETODELAY, &queued) < 0 || queued <= kMaxQueued) return 1;
+      ::usleep(2000);
+    }
+    return 0;
   }
 
   long Write(const void* buf, size_t count) override { return long(::write(_fd, buf, count)); }
