@@ -16,6 +16,7 @@
 #include "platform/incbin.h"
 #include "platform/stream.h"
 #include "platform/ustring.h"
+#include "tests/support/env.h"
 
 namespace {
 
@@ -225,4 +226,47 @@ TEST(ImageFont, BuiltInFontIsEightBySixteenForPrintableAscii) {
   };
   EXPECT_GT(count_ink(a->_image), 10);
   EXPECT_EQ(count_ink(space->_image), 0);
+}
+
+namespace {
+std::u16string StrikeFont() {
+  return FromOSBytes(SourceDir() + "/tests/draw2d/data/strike_test.ttf");
+}
+}  // namespace
+
+TEST(FreeTypeFont, BitmapOnlyFontFallsBackToTheNextSmallerStrike) {
+  // Strikes at 12 and 16 pixels only.
+  auto at14 = TFreeTypeFont::Load(StrikeFont(), 14, 0);
+  auto at12 = TFreeTypeFont::Load(StrikeFont(), 12, 0);
+  auto at20 = TFreeTypeFont::Load(StrikeFont(), 20, 0);
+  auto at16 = TFreeTypeFont::Load(StrikeFont(), 16, 0);
+  ASSERT_TRUE(at14 && at12 && at20 && at16);
+  EXPECT_EQ(at14->Height(), at12->Height());
+  EXPECT_EQ(at20->Height(), at16->Height());
+  EXPECT_NE(at12->Height(), at16->Height());
+  EXPECT_FALSE(TFreeTypeFont::Load(StrikeFont(), 11, 0));  // nothing at 11 or below
+  EXPECT_FALSE(LoadImageFont(StrikeFont(), 11, 0));
+}
+
+TEST(FreeTypeFont, OneBitStrikesAreExpandedBitByBit) {
+  // One-bit strikes report two grey levels; their rows are one byte for 8 pixels.
+  auto font = TFreeTypeFont::Load(StrikeFont(), 16, 0);
+  ASSERT_TRUE(font);
+  auto a = std::dynamic_pointer_cast<TFreeTypeGlyph>(font->LoadGlyph(font->CharToGlyph('A')));
+  ASSERT_TRUE(a && a->_pixmap);
+  ASSERT_EQ(a->_pixmap->width, 8);
+  ASSERT_EQ(a->_pixmap->height, 10);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const bool edge = y == 0 || y == 9 || x == 0 || x == 7;
+      ASSERT_EQ(a->_pixmap->PixelPtr(x, y)[0], edge ? 255 : 0) << x << "," << y;
+    }
+  }
+  auto space = std::dynamic_pointer_cast<TFreeTypeGlyph>(font->LoadGlyph(font->CharToGlyph(' ')));
+  ASSERT_TRUE(space);
+  EXPECT_FALSE(space->_pixmap);  // no rows: empty
+  EXPECT_EQ(space->Advance(), 5.0f);
+  auto image_font = LoadImageFont(StrikeFont(), 16, 0);
+  ASSERT_TRUE(image_font);
+  EXPECT_EQ(image_font->TextWidth(u"A A"), 14 + 5 + 14);
 }
