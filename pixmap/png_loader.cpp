@@ -85,7 +85,7 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
     g.info = png_create_info_struct(g.png);
     if (!g.info) return nullptr;
     png_set_read_fn(g.png, &input, PngRead);
-    png_set_user_limits(g.png, 0x7fff, 0x7fff);
+    png_set_user_limits(g.png, 65535, 65535);  // the pixel cap below decides the rest
     png_set_chunk_malloc_max(g.png, kMaxLibpngAlloc);
     // Text, profiles and suggested palettes are never used: skip them unread.
     static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
