@@ -32,6 +32,8 @@ struct TDraw2DDriver : TGraphicsDriver {
   virtual void DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) = 0;
   // New FormatRGBA8888 pixmap of the back-buffer rectangle, row 0 at the top.
   virtual Ref<TPixmap> GrabPixmap(int x, int y, int width, int height) = 0;
+  // Sends drawing the driver still holds back (batched quads) to GL.
+  virtual void FlushDrawing() {}
 };
 
 // The driver of the current drawing state (null when none is selected).

@@ -29,6 +29,8 @@ void TDraw2DGraphics::GetSettings(int& width, int& height, int& depth, int& hert
 }
 
 void TDraw2DGraphics::Close() {
+  // Queued drawing goes to this window while its context is still there.
+  if (S().current.get() == this && _driver) _driver->FlushDrawing();
   if (S().current.get() == this) ClearCurrent();
   if (_graphics) _graphics->Close();
   _graphics = nullptr;
@@ -63,6 +65,13 @@ void TDraw2DGraphics::MakeCurrent() {
   TDraw2DState& s = S();
   s.current = _self.lock();
   SetCurrentDraw2DDriver(_driver.get());
+  if (!_setup && viewport_w == 0 && viewport_h == 0) {
+    // A foreign window's size is known only once it was selected.
+    int w = 0, h = 0, d = 0, hz = 0, f = 0;
+    GetSettings(w, h, d, hz, f);
+    viewport_w = w;
+    viewport_h = h;
+  }
   Validate();
   if (!_setup && _driver) {
     _driver->Cls();

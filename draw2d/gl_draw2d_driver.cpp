@@ -60,6 +60,16 @@ void TGLDraw2DDriver::Flip(int sync) {
 
 bool TGLDraw2DDriver::HasContext() const { return TDraw2DGraphics::Current() != nullptr; }
 
+namespace {
+// Size of the current window as its record reports it now (a foreign window's
+// size is re-read on selection, after the front cached its settings).
+void CurrentSize(int& w, int& h) {
+  w = h = 0;
+  int d = 0, hz = 0, f = 0;
+  if (Ref<TDraw2DGraphics> g = TDraw2DGraphics::Current()) g->GetSettings(w, h, d, hz, f);
+}
+}  // namespace
+
 void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
   FlushBatch();
   int w = 0, h = 0, d = 0, hz = 0, f = 0;
@@ -139,7 +149,8 @@ void TGLDraw2DDriver::SetClsColor(int r, int g, int b) {
 void TGLDraw2DDriver::SetViewport(int x, int y, int width, int height) {
   if (!HasContext()) return;
   FlushBatch();
-  const int gw = GraphicsWidth(), gh = GraphicsHeight();
+  int gw = 0, gh = 0;
+  CurrentSize(gw, gh);
   if (x == 0 && y == 0 && width == gw && height == gh) {
     glDisable(GL_SCISSOR_TEST);
   } else {
@@ -415,7 +426,8 @@ Ref<TPixmap> TGLDraw2DDriver::GrabPixmap(int x, int y, int width, int height) {
   out->ClearPixels(0);  // whatever lies outside the window reads as transparent black
   if (!HasContext()) return out;
   FlushBatch();
-  const int gw = GraphicsWidth(), gh = GraphicsHeight();
+  int gw = 0, gh = 0;
+  CurrentSize(gw, gh);
   const int cx0 = std::max(x, 0), cy0 = std::max(y, 0);
   const int cx1 = std::min<int64_t>(int64_t(x) + width, gw), cy1 = std::min<int64_t>(int64_t(y) + height, gh);
   if (cx1 <= cx0 || cy1 <= cy0) return out;

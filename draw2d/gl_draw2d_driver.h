@@ -35,6 +35,7 @@ struct TGLDraw2DDriver : TDraw2DDriver {
                 float ty) override;
   void DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) override;
   Ref<TPixmap> GrabPixmap(int x, int y, int width, int height) override;
+  void FlushDrawing() override { FlushBatch(); }
 
   // Projection of one unit per pixel with (0, 0) at the top left, model-view
   // identity, full viewport, texturing off, GL state caches forgotten.

@@ -182,3 +182,102 @@ TEST_F(GLWindowTest, PixmapsDrawUntintedAndGrabsOutsideTheWindowReadZero) {
   EXPECT_EQ(At(beyond, 0, 0).a, 255);
   EXPECT_EQ(At(beyond, 1, 1).a, 0);
 }
+
+TEST_F(GLWindowTest, PointsLinesOriginHandleAndRotationPlaceShapes) {
+  Fill(0, 0, 0);
+  SetColor(255, 255, 255);
+  Plot(3, 4);
+  EXPECT_EQ(Pixel(3, 4).r, 255);
+  EXPECT_EQ(Pixel(4, 4).r, 0);
+  DrawLine(10, 20, 19, 20);
+  EXPECT_EQ(Pixel(10, 20).r, 255);
+  EXPECT_EQ(Pixel(15, 20).r, 255);
+  EXPECT_EQ(Pixel(15, 21).r, 0);
+
+  // The origin moves every shape; the handle is stored negated and scaled with it.
+  Fill(0, 0, 0);
+  SetColor(255, 255, 255);
+  SetOrigin(50, 60);
+  SetHandle(2, 3);
+  float hx, hy;
+  GetHandle(hx, hy);
+  EXPECT_EQ(hx, 2.0f);
+  EXPECT_EQ(hy, 3.0f);
+  DrawRect(10, 10, 4, 4);  // covers (58, 67) .. (61, 70)
+  SetScale(2, 2);
+  DrawRect(40, 10, 4, 4);  // (86, 64) .. (93, 71)
+  SetScale(1, 1);
+  SetOrigin(0, 0);
+  SetHandle(0, 0);
+  EXPECT_EQ(Pixel(58, 67).r, 255);
+  EXPECT_EQ(Pixel(61, 70).r, 255);
+  EXPECT_EQ(Pixel(57, 67).r, 0);
+  EXPECT_EQ(Pixel(62, 70).r, 0);
+  EXPECT_EQ(Pixel(86, 64).r, 255);
+  EXPECT_EQ(Pixel(93, 71).r, 255);
+  EXPECT_EQ(Pixel(85, 64).r, 0);
+
+  // A quarter turn maps x onto y around the drawing position.
+  Fill(0, 0, 0);
+  SetColor(255, 255, 255);
+  SetRotation(90);
+  DrawRect(100, 50, 10, 2);  // spans x 98..100, y 50..60
+  SetRotation(0);
+  EXPECT_EQ(Pixel(99, 55).r, 255);
+  EXPECT_EQ(Pixel(101, 55).r, 0);
+  EXPECT_EQ(Pixel(105, 51).r, 0);
+  EXPECT_FLOAT_EQ(GetRotation(), 0.0f);
+}
+
+TEST_F(GLWindowTest, TextAtScaleMovesThePenByTheScaledAdvance) {
+  Fill(0, 0, 0);
+  SetBlend(BlendMask);
+  SetColor(255, 255, 255);
+  SetScale(2, 2);
+  DrawText(u"||", 10, 10);
+  SetScale(1, 1);
+  // Each '|' of the built-in font is a vertical bar; at scale 2 the second one
+  // starts 16 pixels after the first.
+  Ref<TPixmap> back = Back();
+  int first = -1, second = -1;
+  for (int x = 0; x < kW; ++x) {
+    if (At(back, x, 20).r == 255) {
+      if (first < 0) first = x;
+      else if (x > first + 4 && second < 0) second = x;
+    }
+  }
+  ASSERT_GE(first, 10);
+  EXPECT_EQ(second - first, 16);
+  EXPECT_EQ(TextWidth(u"||"), 16);  // measuring ignores the scale
+}
+
+TEST_F(GLWindowTest, ASecondWindowStartsFromDefaultStateAndNothingDrawsWithoutOne) {
+  SetColor(1, 2, 3);
+  SetBlend(BlendLight);
+  SetScale(3, 3);
+  g_ = Graphics(kW, kH, 0, 0, 0);
+  ASSERT_TRUE(g_);
+  int r, g, b;
+  GetColor(r, g, b);
+  EXPECT_EQ(r, 255);
+  EXPECT_EQ(GetBlend(), BlendMask);
+  float sx, sy;
+  GetScale(sx, sy);
+  EXPECT_EQ(sx, 1.0f);
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
+  EndGraphics();
+  g_ = nullptr;
+  // No graphics: every call is a harmless no-op.
+  SetColor(9, 9, 9);
+  DrawRect(0, 0, 10, 10);
+  DrawText(u"abc", 0, 0);
+  Cls();
+  Flip(0);
+  EXPECT_FALSE(GrabPixmap(0, 0, 4, 4));
+  EXPECT_EQ(TextWidth(u"abc"), 24);
+  Ref<TImage> img = CreateImage(4, 4, 1, 0);
+  LockImage(img);
+  DrawImage(img, 0, 0);
+  EXPECT_FALSE(img->Frame(0));
+}
