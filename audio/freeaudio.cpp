@@ -3,10 +3,14 @@
 
 #include "audio/fa_output.h"
 
+#include <vector>
+
 namespace {
 TFaOutput* g_out = nullptr;
 constexpr int kCloseDeadlineMs = 1000;
 TFaDeviceOpener g_opener = nullptr;
+// Never destroyed: abandoned mixers stay reachable until the process ends.
+auto* const g_abandoned = new std::vector<TFaOutput*>;
 }  // namespace
 
 int fa_Init(int mode) {
@@ -30,8 +34,10 @@ void fa_Close() {
   if (!g_out) return;
   TFaOutput* out = g_out;
   g_out = nullptr;
-  // A thread stuck in the device keeps everything it uses: free nothing then.
+  // A thread stuck in the device keeps everything it uses: free nothing then, and
+  // keep the mixer reachable for as long as the process lives.
   if (out->Stop(kCloseDeadlineMs)) delete out;
+  else g_abandoned->push_back(out);
 }
 
 bool fa_Running() { return g_out != nullptr; }
