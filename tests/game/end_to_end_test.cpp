@@ -23,6 +23,9 @@
 #include "tests/support/env.h"
 #include "tests/support/temp_dir.h"
 
+// Xlib last: its macros clash with the test framework.
+#include <X11/Xlib.h>
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -135,6 +138,21 @@ class Program : public ::testing::Test {
     return -1;
   }
   std::string Stderr() { return Bytes(tmp.path() / "stderr.txt"); }
+  // What a window manager sends when the close button is pressed.
+  void PressCloseButton() {
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = std::stoul(window);
+    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, ev.xclient.window, False, NoEventMask, &ev);
+    XCloseDisplay(d);
+    std::this_thread::sleep_for(300ms);
+  }
 };
 
 uint32_t Rgb(const Ref<TPixmap>& p, int x, int y) { return static_cast<uint32_t>(ReadPixel(p, x, y)) & 0xFFFFFF; }
@@ -204,6 +222,57 @@ TEST_F(Program, SolveShowsTheTilesInOrderAndTheQuitDialogAnswers) {
   Click(200, 350);  // "Ja, aufhören!"
   EXPECT_EQ(ExitStatus(3000ms), 0);
   EXPECT_EQ(Stderr(), "");
+}
+
+TEST_F(Program, EscapeInTheMenuEndsAtOnce) {
+  Start();
+  Shell("xdotool mousemove --window " + window + " 100 300");
+  Key("Escape");
+  EXPECT_EQ(ExitStatus(2000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+}
+
+TEST_F(Program, TheCloseButtonEndsTheProgramWhereverItIsPressed) {
+  Start();
+  PressCloseButton();  // the first menu returns without a game: nothing to play
+  EXPECT_EQ(ExitStatus(2000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+
+  window.clear();
+  Start();
+  Click(400, 150);
+  Key("Return");
+  PressCloseButton();  // on the board screen
+  EXPECT_EQ(ExitStatus(2000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+}
+
+TEST_F(Program, AnEmptyFolderKeepsTheMenuUsable) {
+  fs::remove_all(tmp.path() / "Motives");
+  fs::create_directories(tmp.path() / "Motives");
+  Start();
+  Click(400, 150);  // "Spiel starten": nothing to start
+  Ref<TPixmap> shot = Shot();
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(ExitStatus(10ms), -1) << "still running";
+  Key("Escape");  // still the menu: Escape ends the program
+  EXPECT_EQ(ExitStatus(2000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+}
+
+TEST_F(Program, WithoutADisplayItSaysSoAndFails) {
+  pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::chdir(tmp.str().c_str()) != 0) ::_exit(126);
+    const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(err, 2);
+    ::setenv("DISPLAY", ":4321", 1);
+    ::execl("./Tessolino", "Tessolino", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  EXPECT_EQ(ExitStatus(5000ms), 1);
+  EXPECT_NE(Stderr().find("no X display"), std::string::npos) << Stderr();
 }
 
 }  // namespace

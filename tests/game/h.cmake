@@ -1,7 +1,7 @@
 # The window tests drive the game with real X input through XTest; the end-to-end
 # test starts the built program.
 find_package(X11 REQUIRED)
-foreach(t game_screens_test game_input_test)
+foreach(t game_screens_test game_end_to_end_test)
   if(TARGET ${t})
     target_link_libraries(${t} PRIVATE X11::Xtst)
   endif()
