@@ -2,6 +2,8 @@
 // memory device that consumes in real time.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -60,6 +62,38 @@ bool HasSound(const std::vector<uint8_t>& bytes) {
 }
 
 }  // namespace
+
+namespace {
+// Runs body in a child process; its exit code. This test comes first in the file,
+// so that no driver has been chosen yet in this process.
+int InChild(int (*body)()) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+}  // namespace
+
+TEST(AudioDrivers, TheFirstUseChoosesFreeAudioAndFallsBackToNull) {
+  EXPECT_EQ(InChild([] {
+              fa_SetDeviceOpener(OpenMemory);
+              auto sound = LoadSound(Tone(100), 0);
+              if (AudioDriver().Name() != u"FreeAudio") return 1;
+              if (!std::dynamic_pointer_cast<TFreeAudioSound>(sound)) return 2;
+              ShutdownAudioDriver();
+              return fa_Running() ? 3 : 0;
+            }),
+            0);
+  EXPECT_EQ(InChild([] {
+              fa_SetDeviceOpener([]() -> std::unique_ptr<TFaDevice> { return nullptr; });
+              auto sound = LoadSound(Tone(100), 0);
+              if (AudioDriver().Name() != u"Null") return 1;
+              if (!sound || !PlaySound(sound)) return 2;
+              return 0;
+            }),
+            0);
+}
 
 TEST(AudioDrivers, RegistryListsNewestFirstAndComparesWithoutCase) {
   auto names = AudioDrivers();
