@@ -63,7 +63,7 @@ TEST(FaOutput, StopsPromptlyWhileTheDeviceTakesNothing) {
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   const auto t = Clock::now();
   EXPECT_TRUE(out.Stop(1000));
-  EXPECT_LT(MsSince(t), 400);  // one 100 ms wait, then it sees the request
+  EXPECT_LT(MsSince(t), 700);  // a 100 ms wait or two, far from the 1 s deadline
   EXPECT_EQ(mem->Resets(), 1);
   EXPECT_FALSE(out.Alive());
 }
