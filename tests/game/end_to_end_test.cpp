@@ -20,6 +20,7 @@
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
+#include "private_x.h"
 #include "tests/support/env.h"
 #include "tests/support/temp_dir.h"
 
@@ -67,6 +68,7 @@ class Program : public ::testing::Test {
   std::string window;
 
   void SetUp() override {
+    UsePrivateXServer();
     TESS_REQUIRE_DISPLAY();
     if (!Have("xdotool") || !Have("import")) GTEST_SKIP() << "xdotool and ImageMagick's import are needed";
     fs::copy_file(TESSOLINO_PATH, tmp.path() / "Tessolino");

@@ -13,6 +13,7 @@
 #include "platform/polled_input.h"
 #include "platform/system.h"
 #include "platform/ustring.h"
+#include "private_x.h"
 #include "tests/support/env.h"
 #if __has_include("assets/assets.h")
 #include "assets/assets.h"
@@ -46,6 +47,7 @@ Display* D() { return SystemDisplay(); }
 
 bool OpenGameWindow(const std::function<void(const TempDir&)>& make_pictures) {
   if (g_open) return true;
+  UsePrivateXServer();
   if (!DisplayAvailable()) return false;
 #ifdef TESS_HAVE_ASSETS
   RegisterAssets();
