@@ -444,6 +444,16 @@ Ref<TGraphics> TGLGraphicsDriver::AttachGraphics(unsigned long widget, int flags
   r->kind = 1;
   r->flags = flags;
   r->window = widget;
+  {
+    TXErrorTrap trap(d);
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned int w = 0, h = 0, border = 0, depth = 0;
+    if (XGetGeometry(d, widget, &root, &x, &y, &w, &h, &border, &depth) && !trap.Failed()) {
+      r->width = static_cast<int>(w);
+      r->height = static_cast<int>(h);
+    }
+  }
   auto g = std::make_shared<TGLGraphics>();
   g->_context = r;
   return g;

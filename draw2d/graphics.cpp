@@ -22,6 +22,7 @@ struct TFrontState {
   Ref<TGraphics> current;
   int width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
   Ref<TGraphics> default_graphics;
+  int default_depth = 0;  // depth asked of Graphics: 0 window, else full screen
   int seq = 0;
   bool exit_handler = false;
   int flip_hook = 0;
@@ -119,6 +120,8 @@ void SetGraphics(const Ref<TGraphics>& graphics) {
   }
   graphics->GetSettings(s.width, s.height, s.depth, s.hertz, s.flags);
   if (s.driver) s.driver->SetGraphics(graphics);
+  // Selecting may re-read the size (an attached foreign window can have been resized).
+  graphics->GetSettings(s.width, s.height, s.depth, s.hertz, s.flags);
   s.current = graphics;
 }
 
@@ -146,6 +149,7 @@ Ref<TGraphics> Graphics(int width, int height, int depth, int hertz, int flags) 
   s.due = MilliSecs();
 
   s.default_graphics = g;
+  s.default_depth = depth;
   if (depth != 0) MoveMouse(width / 2, height / 2);
   EnablePolledInput(nullptr);
   if (!s.exit_handler) {
@@ -186,7 +190,12 @@ void Flip(int sync) {
     s.driver->Flip(0);
     return;
   }
-  if (sync == -1) sync = s.depth != 0 ? 1 : 0;
+  // Windows report depth 24 like full-screen records, so the default object's
+  // requested depth tells the two apart.
+  if (sync == -1) {
+    const int depth = s.current == s.default_graphics ? s.default_depth : s.depth;
+    sync = depth != 0 ? 1 : 0;
+  }
   s.driver->Flip(sync);
 }
 
