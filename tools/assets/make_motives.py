@@ -76,7 +76,10 @@ def berge():
     for i in range(150):
         sx0, sy0 = rng.random() * 512, rng.random() * 120
         paint(img, coverage(sd_circle(x, y, sx0, sy0, 0.6 + rng.random() * 1.0)) * (1 - sy0 / 150), (255, 250, 220))
-    paint(img, coverage(sd_circle(x, y, sun_x, sun_y, 36)), (255, 240, 150))
+    sun = coverage(sd_circle(x, y, sun_x, sun_y, 36))
+    paint(img, sun, lerp((255, 250, 200), (255, 150, 60), np.clip((y - sun_y + 36) / 90 + (x - sun_x + 36) / 110, 0, 1)))
+    for k, off in enumerate((6, 14, 21, 27, 32)):
+        paint(img, sun * coverage(np.abs(y - sun_y - off) - 0.6 - 0.5 * k), (230, 110, 120))
     for r in (44, 52):
         paint(img, coverage(np.abs(sd_circle(x, y, sun_x, sun_y, r)) - 1.2) * 0.5, (255, 230, 140))
     # clouds: banded noise, dark undersides
@@ -84,6 +87,9 @@ def berge():
     cloud = (n > 0.58) & (y < 200)
     paint(img, cloud * 0.75, lerp((255, 170, 200), (120, 60, 140), np.clip(y / 200, 0, 1)))
     paint(img, ((n > 0.58) & (n < 0.61) & (y < 200)) * 0.8, (80, 30, 90))
+    for fold in (0.64, 0.69, 0.74):
+        paint(img, (np.abs(n - fold) < 0.006) * cloud * 0.6, (255, 200, 220))
+    paint(img, cloud * np.clip(1 - np.hypot(x - sun_x, y - sun_y) / 300, 0, 1) * 0.5, (255, 210, 150))
     # three ranges of mountains, far to near, with rock strata and snow caps
     for base, amp, col, snow, seed in ((260, 210, (120, 90, 170), 150, 1), (290, 170, (80, 60, 130), 190, 2),
                                        (330, 90, (50, 85, 95), 0, 3)):
@@ -92,6 +98,8 @@ def berge():
         inside = y > top
         face = np.gradient(top, axis=1) > 0  # the side facing the sun is lighter
         colour = np.where(face[..., None], lerp(col, (255, 200, 150), 0.25), np.asarray(col, float))
+        rock = raster.value_noise(x, y, 9, r, octaves=2)
+        colour = colour * (0.8 + 0.4 * rock)[..., None]
         img[inside] = colour[inside]
         strata = inside & (((x + 2.5 * y + 8 * np.sin(x * 0.05) + 5 * seed) % (20 + 6 * seed)) < 2.0)
         paint(img, strata * 0.35, (20, 10, 40))
@@ -137,8 +145,10 @@ def felder():
     x, y, img = canvas()
     img[:] = vgrad(y, [(0, (40, 110, 220)), (140, (170, 215, 255))])
     img += (x[..., None] / 512.0) * np.array((30, 10, -30))  # warmer to the right
-    rays = np.floor(np.arctan2(y + 60, x - 600) * 40 / math.pi) % 2 == 0
-    paint(img, rays * 0.1, (255, 250, 220))
+    rays = np.floor(np.arctan2(y + 60, x - 600) * 70 / math.pi) % 2 == 0
+    paint(img, rays * 0.16, (255, 250, 220))
+    streaks = np.sin(y * 0.5 + np.sin(x * 0.021) * 4 + x * 0.03) > 0.8
+    paint(img, streaks * (y < 160) * 0.25, (255, 255, 255))
     # cumulus clouds built from overlapping discs, shaded underneath
     for cx, cy, s in ((80, 50, 1.0), (260, 35, 0.8), (420, 70, 1.1), (180, 100, 0.6), (470, 20, 0.5)):
         for k in range(7):
@@ -146,7 +156,9 @@ def felder():
             r = (18 + 9 * math.cos(k * 1.3)) * s
             cov = coverage(sd_circle(x, y, cx + dx, cy - abs(k - 3) * -3 * s, r))
             paint(img, cov, lerp((255, 255, 255), (170, 180, 215), np.clip((y - cy + 10) / 30 + (cx - x) / 120, 0, 1)))
-            paint(img, coverage(np.abs(sd_circle(x, y, cx + dx, cy + 3 * s, r * 0.8)) - 0.6) * cov * 0.35, (160, 170, 210))
+            for fr in (0.8, 0.55, 0.3):
+                paint(img, coverage(np.abs(sd_circle(x, y, cx + dx + 4 * fr, cy + 3 * s, r * fr)) - 0.6) * cov * 0.35,
+                      (160, 170, 210))
     # birds
     for i in range(9):
         bx, by = 40 + i * 53 + rng.random() * 20, 25 + rng.random() * 80
@@ -166,6 +178,7 @@ def felder():
         a = angle_of[cid]
         rows = np.sin((x * np.cos(a) + y * np.sin(a)) * freq_of[cid] * (1.0 + 0.4 * k)) > 0.2
         field = base * np.where(rows, 0.78, 1.0)[..., None]
+        field = field * (1.0 + 0.4 * np.clip((x + 40 - sx) / 46.0, -0.6, 0.6))[..., None]
         field = lerp(field, (200, 220, 255), (1 - shade) * 2)
         img[band] = field[band]
         hedge = band & (border < 1.6)
@@ -325,11 +338,16 @@ def stadt():
     for i in range(140):
         sx0, sy0 = rng.random() * 512, rng.random() * 190
         paint(img, coverage(sd_circle(x, y, sx0, sy0, 0.6 + rng.random() * 1.1)) * (1 - sy0 / 230), (255, 255, 230))
+    sky = img.copy()
     paint(img, coverage(sd_circle(x, y, 110, 80, 30)), (250, 245, 210))
     paint(img, coverage(sd_circle(x, y, 110, 80, 30)) * np.clip(np.hypot(x - 100, y - 70) / 45, 0, 1), (200, 190, 150))
+    moon = coverage(sd_circle(x, y, 110, 80, 30))
+    paint(img, moon * (raster.value_noise(x, y, 6, rng, octaves=2) > 0.55) * 0.5, (180, 170, 140))
     for mx, my, mr in ((98, 72, 5), (92, 90, 3.5), (104, 100, 4), (88, 80, 2.5)):
         paint(img, coverage(sd_circle(x, y, mx, my, mr)) * 0.6, (170, 160, 130))
-    paint(img, coverage(sd_circle(x, y, 122, 72, 28)), lerp((20, 15, 70), (110, 40, 130), 80 / 150))
+    # the shadowed part of the moon shows the sky (and its stars) behind it
+    cut = coverage(sd_circle(x, y, 122, 72, 28))[..., None]
+    img[:] = img * (1 - cut) + sky * cut
     streak = np.sin(y * 0.25 + np.sin(x * 0.015) * 3) > 0.75
     paint(img, (streak & (y > 150) & (y < 330)) * 0.35, (255, 150, 170))
     water = 420
@@ -350,7 +368,8 @@ def stadt():
         hue = rng.integers(0, 3)
         base_col[hue] = min(255, base_col[hue] + 30)
         body = (x >= bx) & (x < bx + w) & (y >= top) & (y < water)
-        img[body] = base_col
+        facade = base_col * (1.2 - 0.45 * np.clip((y - top) / h, 0, 1))[..., None]
+        img[body] = facade[body]
         kind = rng.integers(0, 4)
         if kind == 1:  # pointed roof
             paint(img, coverage(sd_polygon(x, y, [(bx, top), (bx + w / 2, top - w * 0.6), (bx + w, top)])), base_col)
@@ -421,7 +440,7 @@ def obst():
     img[table] = cloth[table]
     paint(img, coverage(np.abs(y - 330) - 1.5), (90, 20, 30))
     # bowl
-    paint(img, coverage(sd_ellipse(x, y, 270, 420, 170, 36)), (20, 20, 40))  # shadow
+    paint(img, coverage(sd_ellipse(x, y, 270, 420, 170, 36)) * 0.55, (20, 20, 40))  # shadow
     bowl = sd_polygon(x, y, [(120, 350), (420, 350), (370, 430), (170, 430)])
     paint(img, coverage(bowl), lerp((50, 110, 210), (20, 50, 130), np.clip((y - 350) / 80.0, 0, 1)))
     paint(img, coverage(bowl) * (np.abs(np.sin((x - 270) * 0.12)) < 0.25), (250, 250, 255))
@@ -463,7 +482,9 @@ def draw_fruit(img, x, y, kind, cx, cy, r, rng):
         paint(img, coverage(sd_round_rect(x, y, cx - 1.5, cy - r * 1.2, cx + 1.5, cy - r * 0.8, 1)), (90, 50, 20))
     elif kind == "lemon":
         sd = sd_ellipse(x, y, cx, cy, r * 1.35, r)
-        paint(img, coverage(sd), lerp((255, 240, 90), (220, 180, 10), np.clip((x - cx + r) / (2.7 * r), 0, 1)))
+        paint(img, coverage(sd), lerp((255, 240, 90), (215, 170, 10), np.clip((x - cx + y - cy + 2 * r) / (4.2 * r), 0, 1)))
+        pores = (np.sin(x * 2.3 + y * 0.7) * np.sin(y * 2.1) > 0.8) & (sd < -2)
+        paint(img, pores * 0.45, (200, 160, 0))
         paint(img, coverage(sd) * coverage(-(sd + r * 0.2)) * (y > cy), (210, 180, 20))
         paint(img, coverage(sd_ellipse(x, y, cx - r * 0.4, cy - r * 0.4, r * 0.3, r * 0.15)), (255, 255, 220))
     elif kind == "banana":
@@ -471,7 +492,11 @@ def draw_fruit(img, x, y, kind, cx, cy, r, rng):
         inner = sd_circle(x, y, cx, cy - 125, 118)
         sd = np.maximum(outer, -inner)
         sd = np.maximum(sd, np.abs(x - cx) - 80)
-        paint(img, coverage(sd), lerp((255, 235, 90), (225, 170, 20), np.clip((y - cy + 30) / 50.0, 0, 1)))
+        paint(img, coverage(sd), lerp((255, 235, 90), (225, 160, 20),
+                                      np.clip((y - cy + 30) / 60.0 + (x - cx) / 240.0, 0, 1)))
+        for k in range(14):
+            bx, by = cx - 70 + k * 10 + rng.random() * 6, cy - 25 + rng.random() * 30
+            paint(img, coverage(sd_circle(x, y, bx, by, 1.2 + rng.random())) * (sd < -2) * 0.7, (140, 90, 20))
         paint(img, coverage(sd) * (np.abs(x - cx) > 70), (110, 70, 20))
         paint(img, coverage(np.abs(outer + 5) - 1) * (sd < 0) * 0.5, (200, 150, 20))
     elif kind == "grapes":
