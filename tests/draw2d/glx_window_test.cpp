@@ -1,6 +1,6 @@
 // The graphics window on the X server of $DISPLAY (Xvfb with Mesa's software GL):
-// what Graphics makes, what a second call leaves, the close button, the hidden
-// pointer, the shared context and foreign windows.
+// what Graphics makes, what a second call leaves, the close button, the shared
+// context and foreign windows.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -23,7 +23,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xfixes.h>
 
 namespace {
 
@@ -195,35 +194,6 @@ TEST_F(GLXWindowTest, TheWindowsCloseRequestMakesAppTerminateReturnOneOnce) {
   XSync(d, False);
   EXPECT_TRUE(PumpUntil([] { return AppTerminate() == 1; }));
   EXPECT_EQ(AppTerminate(), 0);
-}
-
-TEST_F(GLXWindowTest, HideMouseDefinesAnInvisibleCursorOnTheWindow) {
-  SetTitle(UniqueTitle("cursor"));
-  ASSERT_TRUE(Graphics(320, 240, 0, 60, 0));
-  const unsigned long win = GLCurrentRecord()->window;
-  TProbeDisplay probe;
-  Display* d = probe.Get();
-  ASSERT_TRUE(d);
-  int ev_base = 0, err_base = 0;
-  if (!XFixesQueryExtension(d, &ev_base, &err_base)) GTEST_SKIP() << "the X server has no XFIXES";
-  XWarpPointer(d, None, win, 0, 0, 0, 0, 100, 100);
-  XSync(d, False);
-
-  auto visible_pixels = [d]() {
-    XFixesCursorImage* img = XFixesGetCursorImage(d);
-    if (!img) return -1;
-    int n = 0;
-    for (int i = 0; i < img->width * img->height; ++i)
-      if ((img->pixels[i] >> 24) & 0xff) ++n;
-    XFree(img);
-    return n;
-  };
-  HideMouse();
-  XSync(SystemDisplay(), False);
-  EXPECT_EQ(visible_pixels(), 0);
-  ShowMouse();
-  XSync(SystemDisplay(), False);
-  EXPECT_GT(visible_pixels(), 0);  // back to the parent's cursor
 }
 
 TEST_F(GLXWindowTest, FlipRecordsTheSwapIntervalAndPumpsEvents) {
