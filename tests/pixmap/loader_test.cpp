@@ -165,6 +165,26 @@ TEST(TgaLoader, UncompressedTrueColourAndRefusals) {
   EXPECT_EQ(FromBytes(rle + std::string(6, '\0'), LoadPixmapTGA), nullptr);
 }
 
+TEST(TgaLoader, BottomUpAlphaAndGrey) {
+  std::string h(18, '\0');
+  h[2] = 2;
+  h[12] = 1, h[14] = 2, h[16] = 32, h[17] = 8;  // 1 x 2, bottom-up, 8 attribute bits
+  auto p = FromBytes(h + std::string("\1\2\3\x40\4\5\6\x80", 8), LoadPixmapTGA);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->format, FormatBGRA8888);
+  EXPECT_EQ(At(p, 0, 1), 0x40030201u);  // the first row in the file is the bottom row
+  EXPECT_EQ(At(p, 0, 0), 0x80060504u);
+  h[17] = 0;  // no attribute bits: the fourth byte is not alpha
+  EXPECT_EQ(At(FromBytes(h + std::string("\1\2\3\x40\4\5\6\x80", 8), LoadPixmapTGA), 0, 0), 0xff060504u);
+  std::string g(18, '\0');
+  g[0] = 3;  // three bytes of image id to skip
+  g[2] = 3, g[12] = 2, g[14] = 1, g[16] = 8, g[17] = 0x20;
+  auto grey = FromBytes(g + "idX" + std::string("\x10\x20", 2), LoadPixmapTGA);
+  ASSERT_NE(grey, nullptr);
+  EXPECT_EQ(grey->format, FormatI8);
+  EXPECT_EQ(At(grey, 1, 0), 0xff202020u);
+}
+
 TEST(LoaderChain, TriesJpegTgaPngBmpInThatOrder) {
   std::vector<std::string> names;
   for (TPixmapLoader* l = PixmapLoaders(); l; l = l->_succ) names.push_back(typeid(*l).name());
