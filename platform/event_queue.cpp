@@ -84,7 +84,9 @@ int PollEvent() {
 
 int WaitEvent() {
   EmitEventHook();
-  while (Queue().count() == 0) WaitSystem();
+  while (Queue().count() == 0) {
+    if (!WaitSystemOrSleep()) break;  // from a signal's handler nothing can arrive
+  }
   return TakeOldest();
 }
 

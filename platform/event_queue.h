@@ -10,7 +10,7 @@ constexpr int EVENT_QUEUE_SIZE = 256;
 
 // Oldest event becomes the current one; its id, or 0 (after one PollSystem) when empty.
 int PollEvent();
-// As PollEvent, but WaitSystem()s until an event is queued.
+// As PollEvent, but waits (WaitSystemOrSleep) until an event is queued.
 int WaitEvent();
 // Oldest event without removing it; null when none after one PollSystem.
 Ref<TEvent> PeekEvent();

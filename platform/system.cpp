@@ -24,6 +24,7 @@ std::atomic<int> pending_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal cell must be lock-free");
 
 bool busy = false;
+bool dispatching = false;  // a signal-table handler is running
 
 struct TBusy {
   TBusy() { busy = true; }
@@ -84,8 +85,26 @@ void SetSignalHandler(int sig, void (*fn)(int)) {
 void PostPendingSignal(int sig) noexcept { pending_signal.store(sig, std::memory_order_release); }
 
 void DispatchPendingSignal() {
+  if (dispatching) return;  // the pending signal waits for the outer dispatch to end
   const int sig = pending_signal.exchange(0, std::memory_order_acq_rel);
-  if (sig > 0 && sig < kSignals && signal_table[sig]) signal_table[sig](sig);
+  if (sig > 0 && sig < kSignals && signal_table[sig]) {
+    dispatching = true;
+    struct TDone {
+      ~TDone() { dispatching = false; }
+    } done;
+    signal_table[sig](sig);
+  }
+}
+
+bool WaitSystemOrSleep() {
+  if (dispatching) return false;
+  if (!busy) {
+    WaitSystem();
+    return true;
+  }
+  SleepUntilSignal(1000);
+  DispatchPendingSignal();
+  return true;
 }
 
 void SetSleepLimit(int (*fn)()) { sleep_limit = fn; }

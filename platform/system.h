@@ -30,6 +30,11 @@ void PollSystem();
 void WaitSystem();
 // True while PollSystem or WaitSystem runs (a hook is being called from the pump).
 bool SystemBusy();
+// For wait loops (WaitTimer, WaitEvent, WaitKey...): WaitSystem, or, from inside the
+// pump where WaitSystem does nothing, a sleep until the next signal and its dispatch,
+// so that such a loop in a hook neither spins nor hangs. Returns false when nothing
+// can arrive (called from a signal's own handler): the loop should give up.
+bool WaitSystemOrSleep();
 // The pump steps of Poll without the re-entry guard (for the GLX driver after window
 // creation and every buffer swap).
 void SystemPump();
@@ -49,7 +54,8 @@ void SetRawEventFilter(int (*fn)(void* xevent));
 void SetSignalHandler(int sig, void (*fn)(int));
 // Async-signal-safe: records sig as pending (several posts leave one pending signal).
 void PostPendingSignal(int sig) noexcept;
-// Takes the pending signal (exchange) and calls its handler; main thread only.
+// Takes the pending signal (exchange) and calls its handler; main thread only. Does
+// nothing while a handler is already running (a hook of a timer tick that pumps).
 void DispatchPendingSignal();
 // Sleeps until X input is readable, a signal is posted, background work completes,
 // work registered with SetSleepLimit falls due, or timeout_ms passes; returns at once

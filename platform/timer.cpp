@@ -36,8 +36,6 @@ std::list<TLinuxTimer>& Running() {
   return running;
 }
 
-int dispatch_depth = 0;  // > 0 while TimerSignalHandler fires ticks
-
 // Milliseconds until the first running timer reaches its next period; -1 for none.
 int TimerSleepLimit() {
   const uint64_t now = MilliSecs64();
@@ -69,11 +67,9 @@ void TimerSignalHandler(int) {
   // A tick's hooks may create or stop timers: walk a snapshot of live timers.
   std::vector<Ref<TTimer>> live;
   for (auto& t : Running()) live.push_back(t._timer->_cycle);
-  ++dispatch_depth;
   for (auto& timer : live) {
     if (timer && timer->_handle) FromHandle(timer->_handle)->Update(now);
   }
-  --dispatch_depth;
 }
 
 Ref<TTimer> TTimer::Create(float hertz, Ref<TEvent> event) {
@@ -117,17 +113,8 @@ int TTimer::Wait() {
   Ref<TTimer> keep = _cycle;  // a hook may stop the timer while we wait
   uint32_t n;
   do {
-    if (!SystemBusy()) {
-      WaitSystem();
-    } else if (dispatch_depth == 0) {
-      // Called from a hook, where WaitSystem is a no-op: sleep until the alarm
-      // and dispatch it ourselves so ticks still arrive.
-      SleepUntilSignal(1000);
-      DispatchPendingSignal();
-    } else {
-      // Called from a tick's own hooks: no tick can arrive here; do not hang.
-      break;
-    }
+    // From a tick's own hook no tick can arrive: give up rather than hang.
+    if (!WaitSystemOrSleep()) break;
     n = _ticks - _wticks;
   } while (n == 0 && _handle);
   n = _ticks - _wticks;

@@ -212,6 +212,24 @@ TEST(Timer, WaitInsideAHookNeitherSpinsNorHangs) {
   inner_timer.reset();
 }
 
+TEST(Timer, WaitInATickHookReachedFromTheUnguardedPumpDoesNotHang) {
+  if (!SystemDisplay()) GTEST_SKIP() << "the pump runs only with a display";
+  inner_timer = CreateTimer(1.0f);  // no tick of its own for a second
+  inner_result = -1;
+  AddHook(EmitEventHook(), &WaitInHook, nullptr, 0);
+  auto outer = CreateTimer(50.0f, CreateEvent(EVENT_KEYDOWN, nullptr, 1));
+  const uint64_t t0 = MilliSecs64();
+  while (inner_result < 0 && MilliSecs64() - t0 < 900) {
+    SystemPump();  // as the graphics driver after a buffer swap: no re-entry guard
+    Delay(1);
+  }
+  EXPECT_EQ(inner_result, 0);  // no tick can arrive inside a tick's own hook
+  RemoveHook(EmitEventHook(), &WaitInHook, nullptr);
+  StopTimer(outer);
+  StopTimer(inner_timer);
+  inner_timer.reset();
+}
+
 TEST(Timer, WaitFromWorkRunByThePumpStillGetsItsTick) {
   // Completions run inside WaitSystem, where a nested WaitSystem does nothing.
   inner_timer = CreateTimer(100.0f);
