@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Makes the display font assets/Fonts/DISPF___.ttf: DejaVu Sans Bold from Debian's
+# Makes the display font assets/Fonts/DISPF___.ttf: DejaVu Sans Condensed Bold from Debian's
 # fonts-dejavu-core, cut down with fontTools to Latin-1 and the usual typographic
-# punctuation (all the game writes is German), hinting and kerning kept.
+# punctuation (all the game writes is German), hinting and kerning kept. The condensed
+# cut keeps the longest 30-pixel button labels within the 200-pixel button.
 # The licence text is copied beside it. Needs: fonts-dejavu-core, python3-fonttools.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 out=${1:-$here/../../assets/Fonts}
-src=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+src=/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf
 mkdir -p "$out"
 # Latin-1, plus dashes, quotes, ellipsis and the euro sign.
 /usr/bin/python3 -m fontTools.subset "$src" \
@@ -15,7 +16,7 @@ mkdir -p "$out"
   --name-IDs="*" --name-languages="*" --notdef-outline \
   --output-file="$out/DISPF___.ttf"
 {
-  echo "DISPF___.ttf is DejaVu Sans Bold (Debian package fonts-dejavu-core), reduced to"
+  echo "DISPF___.ttf is DejaVu Sans Condensed Bold (Debian package fonts-dejavu-core), reduced to"
   echo "Latin-1 and a few punctuation marks by tools/assets/make_font.sh. Its licence:"
   echo
   cat /usr/share/doc/fonts-dejavu-core/copyright

@@ -77,8 +77,9 @@ def glossy(sdf, x, y, top, bottom, outline_width=2.2):
 
 def button_blank():
     x, y = raster.grid(200, 100)
-    sdf = raster.sd_round_rect(x, y, 7, 7, 193, 93, 22)
-    return glossy(sdf, x, y, 7, 93, outline_width=2.6)
+    # The face spans nearly the whole width: labels are up to about 200 px long.
+    sdf = raster.sd_round_rect(x, y, 3, 6, 197, 94, 22)
+    return glossy(sdf, x, y, 6, 94, outline_width=2.6)
 
 
 def arrow_left():

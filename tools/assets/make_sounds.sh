@@ -25,8 +25,9 @@ mixto() {
   s -m "$@" "$dst" pad 0 "$len" trim 0 "$len"
 }
 
-# Vorbis at quality 4 with a plain comment, normalised to a -3 dBFS peak.
-encode() { s "$1" -C 4 --comment "Tessolino sound effect" "$2" norm -3; }
+# Vorbis at quality 4 with a plain comment, normalised to a -3 dBFS peak (or to the
+# level given third, where the encoder flattens sharp peaks of a short transient).
+encode() { s "$1" -C 4 --comment "Tessolino sound effect" "$2" norm "${3:--3}"; }
 
 # --- paper small movement: one short slide of a sheet over a sheet (mono, 0.5 s) ----
 # Broadband hiss with the weight in the upper mids, roughened by two beating
@@ -84,7 +85,7 @@ click press.wav 1.0 2300
 click release.wav 0.55 2900
 s release.wav release_at.wav pad 0.07
 s -m press.wav release_at.wav mclick.wav pad 0.002 0.2 trim 0 0.2
-encode mclick.wav "$out/Mouse_click.ogg"
+encode mclick.wav "$out/Mouse_click.ogg" -2.4
 
 # --- papper taidying: a small stack of sheets shuffled and tapped square (stereo, 0.8 s)
 # Three overlapping rustles with different colour and movement across the stereo field,
