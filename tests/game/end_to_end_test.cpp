@@ -277,4 +277,15 @@ TEST_F(Program, WithoutADisplayItSaysSoAndFails) {
   EXPECT_NE(Stderr().find("no X display"), std::string::npos) << Stderr();
 }
 
+TEST_F(Program, QuitFromTheMenuInsideTheQuitDialogEndsWithinASecond) {
+  Start();
+  Click(400, 150);  // "Spiel starten"
+  Key("Return");
+  Click(700, 550);  // "Beenden"
+  Click(620, 350);  // "Ab ins Menue..."
+  Click(400, 450);  // "Raus hier" in the nested menu
+  EXPECT_EQ(ExitStatus(1000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+}
+
 }  // namespace
