@@ -461,7 +461,8 @@ Ref<TGraphics> TGLGraphicsDriver::AttachGraphics(unsigned long widget, int flags
 
 Ref<TGraphics> TGLGraphicsDriver::CreateGraphics(int width, int height, int depth, int hertz,
                                                  int flags) {
-  if (width <= 0 || height <= 0) return nullptr;
+  // X window sizes are 16-bit on the wire: larger values would be cut silently.
+  if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return nullptr;
   TGLContextRecord* r = CreateRecord(width, height, depth, hertz, flags);
   if (!r) return nullptr;
   auto g = std::make_shared<TGLGraphics>();

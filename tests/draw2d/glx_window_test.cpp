@@ -269,6 +269,21 @@ TEST_F(GLXWindowTest, FullScreenWithoutTheVideoModeExtensionFailsCleanly) {
   EXPECT_TRUE(GLGraphicsDriver()->GraphicsModes().empty());
 }
 
+TEST_F(GLXWindowTest, SizesNoWindowCanHaveGiveNullAndLeaveTheSequenceAlone) {
+  const std::string title = UniqueTitle("badsize");
+  SetTitle(title);
+  SetGraphicsSeqForTest(0);
+  for (auto [w, h] : {std::pair{0, 600}, {800, 0}, {-5, -5}, {70000, 10}, {10, 1 << 20}}) {
+    EXPECT_EQ(Graphics(w, h, 0, 60, 0), nullptr) << w << " x " << h;
+    EXPECT_EQ(GraphicsSeq(), 0);
+    EXPECT_EQ(CurrentGraphics(), nullptr);
+  }
+  TProbeDisplay probe;
+  XSync(SystemDisplay(), False);
+  EXPECT_TRUE(probe.ViewableWindowsNamed(title).empty());
+  EXPECT_TRUE(Graphics(32, 32, 0, 60, 0));  // and a sensible size still works
+}
+
 TEST_F(GLXWindowTest, AForeignWindowIsDrawnIntoAndLeftAliveOnClose) {
   TProbeDisplay probe;
   Display* d = probe.Get();
