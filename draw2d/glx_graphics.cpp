@@ -43,6 +43,7 @@ struct TGLXState {
   TGLContextRecord* last_selected = nullptr;
   unsigned long input_window = 0;
   std::set<GLXContext> live_contexts;
+  bool fail_next = false;  // test seam
   // Pending guard of SwapSharedContext's paired calls.
   TSharedContextGuard* swap_guard = nullptr;
 };
@@ -353,7 +354,9 @@ TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int 
     s.input_window = r->window;
   }
   StoreTitle(d, r->window);
-  if (trap.Failed()) return fail();
+  const bool injected = !is_shared && s.fail_next;
+  if (injected) s.fail_next = false;
+  if (trap.Failed() || injected) return fail();
   SystemPump();
   return r;
 }
@@ -554,6 +557,8 @@ void CloseGLGraphicsDriver() {
   }
   RestoreVideoMode();
 }
+
+void FailNextCreationForTest() { S().fail_next = true; }
 
 bool GLFullScreenActive() { return S().fullscreen; }
 TGLContextRecord* GLCurrentRecord() { return S().current; }

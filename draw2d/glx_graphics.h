@@ -80,6 +80,10 @@ bool SharedContextAlive();
 // Closes the current and the shared record (run at program end; safe to call twice).
 void CloseGLGraphicsDriver();
 
+// For tests: makes the next window creation fail at its last step (after the mode
+// switch, the grabs and the mapping), to exercise the clean-up.
+void FailNextCreationForTest();
+
 // For tests: whether a full-screen mode is switched, and the record made current last.
 bool GLFullScreenActive();
 TGLContextRecord* GLCurrentRecord();

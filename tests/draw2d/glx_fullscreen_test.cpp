@@ -171,6 +171,26 @@ TEST_F(GLXFullScreenTest, ASizeWithoutAModeFailsAndLeavesTheModeAlone) {
   EXPECT_TRUE(Graphics(700, 500, 0, 60, 0));
 }
 
+TEST_F(GLXFullScreenTest, AFailureAfterTheModeSwitchRestoresUngrabsAndDestroys) {
+  AppTitle = u"tess-fullscreen-fail";
+  FailNextCreationForTest();
+  EXPECT_EQ(Graphics(800, 600, 32, 60, 0), nullptr);
+  EXPECT_FALSE(GLFullScreenActive());
+  SyncProgram();
+  EXPECT_EQ(CurrentMode(d).width, 1024);
+  EXPECT_TRUE(probe->ViewableWindowsNamed("tess-fullscreen-fail").empty());
+  EXPECT_EQ(XGrabPointer(d, DefaultRootWindow(d), False, ButtonPressMask, GrabModeAsync,
+                         GrabModeAsync, None, None, CurrentTime),
+            GrabSuccess);
+  XUngrabPointer(d, CurrentTime);
+  EXPECT_EQ(XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime),
+            GrabSuccess);
+  XUngrabKeyboard(d, CurrentTime);
+  XSync(d, False);
+  HideMouse();  // the input window was taken back: no X error from a dead window
+  EXPECT_TRUE(Graphics(800, 600, 32, 60, 0));  // the next attempt works
+}
+
 TEST_F(GLXFullScreenTest, EndRestoresTheModeAtProgramEnd) {
   pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
