@@ -53,22 +53,26 @@ Ref<TPixmap> PadPixmap(const Ref<TPixmap>& picture, int width, int height) {
   return out;
 }
 
-Ref<TPixmap> BorderPixmap(const Ref<TPixmap>& picture) {
+Ref<TPixmap> BorderPixmap(const Ref<TPixmap>& picture, int border) {
   Ref<TPixmap> src = picture->format == FormatRGBA8888 ? picture
                                                         : ConvertPixmap(picture, FormatRGBA8888);
-  if (!src) return nullptr;
+  if (!src || border < 1) return nullptr;
   const int w = src->width, h = src->height;
-  Ref<TPixmap> out = CreatePixmap(w + 2, h + 2, FormatRGBA8888);
+  Ref<TPixmap> out = CreatePixmap(w + 2 * border, h + 2 * border, FormatRGBA8888);
   if (!out) return nullptr;
-  out->Paste(*src, 1, 1);
-  for (int y = -1; y <= h; ++y) {
+  out->Paste(*src, border, border);
+  for (int y = -border; y < h + border; ++y) {
     const int sy = y < 0 ? 0 : (y >= h ? h - 1 : y);
-    out->WritePixel(0, y + 1, src->ReadPixel(0, sy));
-    out->WritePixel(w + 1, y + 1, src->ReadPixel(w - 1, sy));
+    for (int k = 1; k <= border; ++k) {
+      out->WritePixel(border - k, y + border, src->ReadPixel(0, sy));
+      out->WritePixel(w + border + k - 1, y + border, src->ReadPixel(w - 1, sy));
+    }
   }
   for (int x = 0; x < w; ++x) {
-    out->WritePixel(x + 1, 0, src->ReadPixel(x, 0));
-    out->WritePixel(x + 1, h + 1, src->ReadPixel(x, h - 1));
+    for (int k = 1; k <= border; ++k) {
+      out->WritePixel(x + border, border - k, src->ReadPixel(x, 0));
+      out->WritePixel(x + border, h + border + k - 1, src->ReadPixel(x, h - 1));
+    }
   }
   return out;
 }
@@ -82,11 +86,44 @@ void Upload(GLint level, int x, int y, const TPixmap& pm) {
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-Ref<TGLImageFrame> CreateInAtlas(const Ref<TPixmap>& picture, int flags, TTextureAtlas& atlas) {
-  Ref<TPixmap> bordered = BorderPixmap(picture);
+// The next mipmap level of a pixmap, halved as a texture of its own halves it.
+Ref<TPixmap> HalvePixmap(const Ref<TPixmap>& pm) {
+  int w = pm->width, h = pm->height;
+  if (w > 1 && h > 1) {
+    w /= 2;
+    h /= 2;
+  } else if (w > 1) {
+    w /= 2;
+  } else {
+    h /= 2;
+  }
+  return ResizePixmap(pm, w, h);
+}
+
+// Mipmapped frames take their whole padded texture (at least kMipBorder texels a
+// side) with a border of kMipBorder, so that at each level up to the page's last
+// the slot holds exactly the levels a texture of its own would have, inside a
+// border of at least one texel.
+Ref<TGLImageFrame> CreateInAtlas(const Ref<TPixmap>& picture, int flags, int tex_w, int tex_h,
+                                 TTextureAtlas& atlas) {
+  const bool mipmapped = (flags & ImageMipmapped) != 0;
+  Ref<TPixmap> level_pm = picture;
+  int border = 1;
+  if (mipmapped) {
+    border = TTextureAtlas::kMipBorder;
+    const int w = tex_w < border ? border : tex_w, h = tex_h < border ? border : tex_h;
+    if (picture->width < w || picture->height < h) {
+      level_pm = PadPixmap(picture, w, h);
+    } else if (picture->format != FormatRGBA8888) {
+      level_pm = ConvertPixmap(picture, FormatRGBA8888);
+    }
+    if (!level_pm) return nullptr;
+  }
+  Ref<TPixmap> bordered = BorderPixmap(level_pm, border);
   if (!bordered) return nullptr;
   TAtlasSlot slot;
-  if (!atlas.Allocate((flags & ImageFiltered) != 0, bordered->width, bordered->height, slot)) {
+  if (!atlas.Allocate((flags & ImageFiltered) != 0, mipmapped, bordered->width, bordered->height,
+                      slot)) {
     return nullptr;
   }
   const unsigned name = atlas.PageTexture(slot.page);
@@ -94,18 +131,24 @@ Ref<TGLImageFrame> CreateInAtlas(const Ref<TPixmap>& picture, int flags, TTextur
   while (glGetError() != GL_NO_ERROR) {
   }
   Upload(0, slot.x, slot.y, *bordered);
+  for (int level = 1; mipmapped && level <= TTextureAtlas::kMipLevels; ++level) {
+    level_pm = HalvePixmap(level_pm);
+    bordered = level_pm ? BorderPixmap(level_pm, border >> level) : nullptr;
+    if (!bordered) break;  // the error check below gives no frame
+    Upload(level, slot.x >> level, slot.y >> level, *bordered);
+  }
   auto frame = std::make_shared<TGLImageFrame>();
   frame->slot = slot;
   frame->name = name;
-  if (glGetError() != GL_NO_ERROR) {
+  if (glGetError() != GL_NO_ERROR || (mipmapped && !bordered)) {
     frame->seq = GraphicsSeq();  // so that the destructor returns the slot
     return nullptr;
   }
   const float s = float(TTextureAtlas::kPageSize);
-  frame->u0 = float(slot.x + 1) / s;
-  frame->v0 = float(slot.y + 1) / s;
-  frame->u1 = float(slot.x + 1 + picture->width) / s;
-  frame->v1 = float(slot.y + 1 + picture->height) / s;
+  frame->u0 = float(slot.x + border) / s;
+  frame->v0 = float(slot.y + border) / s;
+  frame->u1 = float(slot.x + border + picture->width) / s;
+  frame->v1 = float(slot.y + border + picture->height) / s;
   if (!(flags & ImageFiltered)) {
     frame->nudge_u = 1.0f / (256.0f * s);
     frame->nudge_v = -1.0f / (256.0f * s);
@@ -129,9 +172,9 @@ Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, i
     if (!picture) return nullptr;
   }
   const bool mipmapped = (flags & ImageMipmapped) != 0;
-  if (atlas && !mipmapped && width <= TTextureAtlas::kMaxPicture &&
-      height <= TTextureAtlas::kMaxPicture) {
-    return CreateInAtlas(picture, flags, *atlas);
+  const int atlas_max = mipmapped ? TTextureAtlas::kMaxMipPicture : TTextureAtlas::kMaxPicture;
+  if (atlas && width <= atlas_max && height <= atlas_max) {
+    return CreateInAtlas(picture, flags, tex_w, tex_h, *atlas);
   }
 
   Ref<TPixmap> level_pm;
@@ -177,16 +220,7 @@ Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, i
     Upload(level, 0, 0, *level_pm);
     if (glGetError() != GL_NO_ERROR) failed = true;
     if (!mipmapped || (level_pm->width == 1 && level_pm->height == 1)) break;
-    int w = level_pm->width, h = level_pm->height;
-    if (w > 1 && h > 1) {
-      w /= 2;
-      h /= 2;
-    } else if (w > 1) {
-      w /= 2;
-    } else {
-      h /= 2;
-    }
-    level_pm = ResizePixmap(level_pm, w, h);
+    level_pm = HalvePixmap(level_pm);
     if (!level_pm) failed = true;
   }
   if (failed) {

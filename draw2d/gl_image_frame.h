@@ -35,5 +35,5 @@ void CalcTextureSize(int& width, int& height);
 // The picture (RGBA) on a cleared width x height canvas, its last column and row
 // copied once beyond it for filtering.
 Ref<TPixmap> PadPixmap(const Ref<TPixmap>& picture, int width, int height);
-// The picture (RGBA) with a one-pixel border replicating its edges and corners.
-Ref<TPixmap> BorderPixmap(const Ref<TPixmap>& picture);
+// The picture (RGBA) with a border of that many pixels replicating its edges and corners.
+Ref<TPixmap> BorderPixmap(const Ref<TPixmap>& picture, int border = 1);

@@ -36,7 +36,7 @@ bool TTextureAtlas::Place(TPage& page, int w, int h, int& x, int& y) {
   return true;
 }
 
-int TTextureAtlas::MakePage(bool filtered) {
+int TTextureAtlas::MakePage(bool filtered, bool mipmapped) {
   GLuint name = 0;
   glGenTextures(1, &name);
   if (!name) return -1;
@@ -44,15 +44,22 @@ int TTextureAtlas::MakePage(bool filtered) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   const GLint filter = filtered ? GL_LINEAR : GL_NEAREST;
+  GLint min_filter = filter;
+  if (mipmapped) min_filter = filtered ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST;
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
+  const int last_level = mipmapped ? kMipLevels : 0;
+  // The slots' borders cover only these levels; the texture is complete without the rest.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, last_level);
   while (glGetError() != GL_NO_ERROR) {
   }
   // Cleared, so nothing the allocator left behind can ever be sampled.
   std::vector<unsigned char> zero(std::size_t(kPageSize) * kPageSize * 4, 0);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kPageSize, kPageSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               zero.data());
+  for (int level = 0; level <= last_level; ++level) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, kPageSize >> level, kPageSize >> level, 0,
+                 GL_RGBA, GL_UNSIGNED_BYTE, zero.data());
+  }
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &name);
     return -1;
@@ -60,22 +67,27 @@ int TTextureAtlas::MakePage(bool filtered) {
   TPage page;
   page.name = name;
   page.filtered = filtered;
+  page.mipmapped = mipmapped;
   _pages.push_back(std::move(page));
-  // The white block sits at the page's top-left corner.
+  // The white block sits at the page's top-left corner (white at every level).
   TPage& p = _pages.back();
   int x = 0, y = 0;
   Place(p, kWhiteSize, kWhiteSize, x, y);
   std::vector<unsigned char> white(std::size_t(kWhiteSize) * kWhiteSize * 4, 255);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, kWhiteSize, kWhiteSize, GL_RGBA, GL_UNSIGNED_BYTE,
-                  white.data());
+  for (int level = 0; level <= last_level; ++level) {
+    glTexSubImage2D(GL_TEXTURE_2D, level, x >> level, y >> level, kWhiteSize >> level,
+                    kWhiteSize >> level, GL_RGBA, GL_UNSIGNED_BYTE, white.data());
+  }
   return int(_pages.size()) - 1;
 }
 
-bool TTextureAtlas::Allocate(bool filtered, int w, int h, TAtlasSlot& out) {
+bool TTextureAtlas::Allocate(bool filtered, bool mipmapped, int w, int h, TAtlasSlot& out) {
   if (w <= 0 || h <= 0 || w > kPageSize || h > kPageSize) return false;
+  // Sizes in whole multiples keep every slot aligned, so each level halves it exactly.
+  if (mipmapped && (w % kMipBorder != 0 || h % kMipBorder != 0)) return false;
   for (std::size_t i = 0; i < _pages.size(); ++i) {
     TPage& page = _pages[i];
-    if (page.filtered != filtered) continue;
+    if (page.filtered != filtered || page.mipmapped != mipmapped) continue;
     int x = 0, y = 0;
     if (Place(page, w, h, x, y)) {
       out = TAtlasSlot{int(i), x, y, w, h};
@@ -83,7 +95,7 @@ bool TTextureAtlas::Allocate(bool filtered, int w, int h, TAtlasSlot& out) {
       return true;
     }
   }
-  const int made = MakePage(filtered);
+  const int made = MakePage(filtered, mipmapped);
   if (made < 0) return false;
   TPage& page = _pages[std::size_t(made)];
   int x = 0, y = 0;
@@ -119,9 +131,9 @@ void TTextureAtlas::WhiteTexel(int, float& u, float& v) const {
 
 int TTextureAtlas::AnyPage() {
   for (std::size_t i = 0; i < _pages.size(); ++i) {
-    if (!_pages[i].filtered) return int(i);
+    if (!_pages[i].filtered && !_pages[i].mipmapped) return int(i);
   }
-  return MakePage(false);
+  return MakePage(false, false);
 }
 
 int TTextureAtlas::SlotsInUse() const {

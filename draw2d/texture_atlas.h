@@ -1,7 +1,10 @@
 // TTextureAtlas: shared textures into which small image frames are packed, so
 // that many small pictures draw from one texture (and batch). One set of pages per
-// filter mode; each slot carries a replicated one-texel border on every side,
-// which stands in for clamp-to-edge; each page starts with a white block from
+// filter mode, and one for mipmapped frames; each slot carries a replicated
+// border on every side, which stands in for clamp-to-edge (one texel, or for
+// mipmapped pages kMipBorder texels at level 0 and as many halved at each level up
+// to kMipLevels, with slots aligned to kMipBorder, so that no level a slot is
+// drawn with reaches a neighbour); each page starts with a white block from
 // which untextured shapes are drawn. Bookkeeping only, apart from page creation,
 // which needs a current GL context.
 #pragma once
@@ -20,11 +23,14 @@ class TTextureAtlas {
   static constexpr int kPageSize = 1024;
   static constexpr int kMaxPicture = 128;  // larger pictures get a texture of their own
   static constexpr int kWhiteSize = 4;
+  static constexpr int kMaxMipPicture = 64;  // mipmapped pictures (glyphs) up to this size
+  static constexpr int kMipLevels = 2;       // last level of a mipmapped page
+  static constexpr int kMipBorder = 1 << kMipLevels;
 
   // Room for a slot of w x h texels (border included) in a page of that filter
-  // mode, making a page when all are full (GL: a context must be current). False
-  // when no page could be made.
-  bool Allocate(bool filtered, int w, int h, TAtlasSlot& out);
+  // mode (mipmapped: w and h multiples of kMipBorder), making a page when all are
+  // full (GL: a context must be current). False when no page could be made.
+  bool Allocate(bool filtered, bool mipmapped, int w, int h, TAtlasSlot& out);
   void Free(const TAtlasSlot& slot);
 
   unsigned PageTexture(int page) const;
@@ -43,13 +49,14 @@ class TTextureAtlas {
   struct TPage {
     unsigned name = 0;
     bool filtered = false;
+    bool mipmapped = false;
     std::vector<TShelf> shelves;
     int next_y = 0;
     int in_use = 0;
     std::map<std::pair<int, int>, std::vector<std::pair<int, int>>> free;  // (w, h) -> (x, y)
   };
   bool Place(TPage& page, int w, int h, int& x, int& y);
-  int MakePage(bool filtered);
+  int MakePage(bool filtered, bool mipmapped);
 
   std::vector<TPage> _pages;
 };

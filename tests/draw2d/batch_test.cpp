@@ -2,6 +2,7 @@
 // and unfiltered tiles on half-pixel positions must show every texel once.
 #include <fstream>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "draw2d/image_font.h"
@@ -195,4 +196,68 @@ TEST_F(BoardTest, PendingQuadsKeepTheSlotsOfReleasedImages) {
   EXPECT_EQ(back->ReadPixel(45, 15) & 0xffffff, 0x0000ff);
   EXPECT_EQ(back->ReadPixel(75, 15) & 0xffffff, 0x00ff00);
   EXPECT_EQ(driver_->Atlas().SlotsInUse(), slots + 1);  // only the live frame keeps one
+}
+
+// Smooth glyphs share mipmapped atlas pages; at scale 1, on whole and half pixels,
+// between tiles and frame rectangles, they must look exactly as with a texture of
+// their own drawn one quad at a time, and batch with the tiles.
+TEST_F(BoardTest, SmoothTextsInTheGlyphAtlasMatchOwnTexturesAndBatchWithTiles) {
+  std::vector<std::string> faces = {SourceDir() + "/assets/Fonts/DISPF___.ttf",
+                                    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"};
+  Ref<TPixmap> picture = Picture();
+  const std::u16string texts[] = {u"Spiel starten", u"AUFGEL\u00d6ST", u"Zeit 01:23",
+                                  u"Z\u00fcge: 17 .,;'|", u"abcdefghijklmnopqrstuvwxyz"};
+  int faces_drawn = 0;
+  for (const std::string& face : faces) {
+    if (!std::ifstream(face).good()) continue;
+    ++faces_drawn;
+    Ref<TPixmap> shots[2];
+    int64_t draws[2] = {0, 0};
+    for (int pass = 0; pass < 2; ++pass) {
+      const bool fast = pass == 1;
+      driver_->SetAtlas(fast);
+      driver_->SetBatching(fast);
+      // Fresh fonts and tiles, so that every frame is made under this pass's switches.
+      Ref<TImageFont> f30 = LoadImageFont(FromOSBytes(face), 30, FontSmooth);
+      Ref<TImageFont> f20 = LoadImageFont(FromOSBytes(face), 20, FontSmooth);
+      Ref<TImageFont> f11 = LoadImageFont(FromOSBytes(face), 11, FontSmooth);
+      ASSERT_TRUE(f30 && f20 && f11) << face;
+      std::vector<Ref<TImage>> tiles = Tiles(12, picture);
+      // The second round is measured: the game draws the same texts every frame, and
+      // making a glyph's frame on first use flushes.
+      int64_t d0 = 0;
+      for (int round = 0; round < 2; ++round) {
+        d0 = driver_->_draw_calls;
+        SetClsColor(20, 30, 40);
+        Cls();
+        SetBlend(BlendAlpha);
+        SetAlpha(1);
+        for (int k = 0; k < 24; ++k) {
+          const float x = 6.0f + float(k % 4) * 136.0f + (k & 1 ? 0.5f : 0.0f);
+          const float y = 4.0f + float(k / 4) * 88.0f + (k & 2 ? 0.5f : 0.0f);
+          SetColor(0, 255, 0);
+          DrawRect(x - 1, y - 1, 44, 44);
+          SetColor(255, 255, 255);
+          DrawImage(tiles[size_t(k)], x, y);
+          SetImageFont(k % 3 == 0 ? f30 : (k % 3 == 1 ? f20 : f11));
+          SetColor(255, 255 - k * 8, k * 10);
+          SetAlpha(k % 5 == 4 ? 0.6f : 1.0f);
+          DrawText(texts[k % 5], x + 3, y + 42);
+          SetAlpha(1);
+        }
+      }
+      SetImageFont(nullptr);
+      draws[pass] = driver_->_draw_calls - d0;
+      shots[pass] = GrabPixmap(0, 0, kWinW, kWinH);
+      Flip(0);
+    }
+    int differing = 0;
+    for (int y = 0; y < kWinH; ++y)
+      for (int x = 0; x < kWinW; ++x) differing += shots[0]->ReadPixel(x, y) != shots[1]->ReadPixel(x, y);
+    EXPECT_EQ(differing, 0) << face;
+    // Tiles and frames share one page, glyphs another: one draw per switch.
+    EXPECT_LE(draws[1], 2 * 24) << face;
+    EXPECT_GT(draws[0], 24 * 10) << face;
+  }
+  if (!faces_drawn) GTEST_SKIP() << "no font";
 }

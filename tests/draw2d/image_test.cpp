@@ -17,14 +17,14 @@
 namespace {
 
 // The texture's level 0 as RGBA bytes.
-std::vector<uint8_t> TexturePixels(unsigned name, int& w, int& h) {
+std::vector<uint8_t> TexturePixels(unsigned name, int& w, int& h, int level = 0) {
   glBindTexture(GL_TEXTURE_2D, name);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
   std::vector<uint8_t> px(size_t(w) * size_t(h) * 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
   return px;
 }
 
@@ -67,6 +67,11 @@ TEST(TexturePadding, SmallPictureRepeatsItsLastColumnAndRowOnceAndClearsTheRest)
       }
     }
   }
+  Ref<TPixmap> thick = BorderPixmap(pm, 3);
+  ASSERT_EQ(thick->width, 9);
+  EXPECT_EQ(thick->ReadPixel(0, 8), pm->ReadPixel(0, 2));
+  EXPECT_EQ(thick->ReadPixel(7, 1), pm->ReadPixel(2, 0));
+  EXPECT_EQ(thick->ReadPixel(4, 4), pm->ReadPixel(1, 1));
   Ref<TPixmap> border = BorderPixmap(pm);
   ASSERT_EQ(border->width, 5);
   EXPECT_EQ(border->ReadPixel(0, 0), pm->ReadPixel(0, 0));
@@ -150,6 +155,44 @@ TEST_F(GLWindowTest, UploadFromAWindowHonoursItsPitch) {
       ASSERT_EQ(TexelAt(px, w, sx + 1 + x, sy + 1 + y), uint32_t(big->ReadPixel(cx + 3, cy + 5)));
     }
   }
+}
+
+TEST_F(GLWindowTest, MipmappedAtlasSlotsHoldTheLevelsOfAnOwnTextureInsideReplicatedBorders) {
+  const int flags = ImageFiltered | ImageMipmapped;
+  for (int size : {13, 64}) {
+    Ref<TPixmap> pm = Pattern(size, 7);
+    driver_->SetAtlas(false);
+    auto own = GLFrame(LoadImage(pm, flags));
+    driver_->SetAtlas(true);
+    auto packed = GLFrame(LoadImage(pm, flags));
+    ASSERT_TRUE(own && packed);
+    ASSERT_LT(own->slot.page, 0);
+    ASSERT_GE(packed->slot.page, 0);
+    const int b = TTextureAtlas::kMipBorder;
+    const float page = float(TTextureAtlas::kPageSize);
+    EXPECT_FLOAT_EQ(packed->u0 * page, float(packed->slot.x + b));
+    EXPECT_FLOAT_EQ(packed->v1 * page, float(packed->slot.y + b + 7));
+    for (int level = 0; level <= TTextureAtlas::kMipLevels; ++level) {
+      int ow = 0, oh = 0, pw = 0, ph = 0;
+      std::vector<uint8_t> mine = TexturePixels(own->name, ow, oh, level);
+      std::vector<uint8_t> shared = TexturePixels(packed->name, pw, ph, level);
+      ASSERT_EQ(pw, TTextureAtlas::kPageSize >> level);
+      const int sx = (packed->slot.x + b) >> level, sy = (packed->slot.y + b) >> level;
+      const int lb = b >> level;
+      int wrong = 0;
+      for (int y = -lb; y < oh + lb; ++y) {
+        for (int x = -lb; x < ow + lb; ++x) {
+          const int cx = x < 0 ? 0 : (x >= ow ? ow - 1 : x), cy = y < 0 ? 0 : (y >= oh ? oh - 1 : y);
+          wrong += TexelAt(shared, pw, sx + x, sy + y) != TexelAt(mine, ow, cx, cy);
+        }
+      }
+      EXPECT_EQ(wrong, 0) << size << " wide, level " << level;
+    }
+  }
+  // Larger mipmapped pictures keep a texture of their own.
+  auto big = GLFrame(LoadImage(Pattern(TTextureAtlas::kMaxMipPicture + 1, 8), flags));
+  ASSERT_TRUE(big);
+  EXPECT_LT(big->slot.page, 0);
 }
 
 TEST_F(GLWindowTest, EmptyPicturesGiveNoFrame) {
