@@ -97,8 +97,9 @@ int main() {
   }
   const char* sans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
   if (std::ifstream(sans).good()) scene.font = LoadImageFont(FromOSBytes(sans), 20, FontSmooth);
-  // Each glyph of a smooth font is mipmapped and keeps a texture of its own, so
-  // texts cost one draw per glyph; the second pair shows the frame without them.
+  // The glyphs of a smooth font are mipmapped and share atlas pages of their own,
+  // so texts add a draw per switch between tiles and glyphs; the second pair shows
+  // the frame without them.
   Measure(scene, true, true, "batched");
   Measure(scene, false, true, "unbatched");
   Measure(scene, true, false, "batched, no texts");
