@@ -14,7 +14,7 @@ Ref<TPixmap> DecodeTGA(TStream& s) {
   const int width = h[12] | (h[13] << 8), height = h[14] | (h[15] << 8);
   const int bits = h[16], descriptor = h[17];
   if (mapType != 0) return nullptr;
-  // The colour-map specification must be empty when there is no map.
+  // The colour-map fields must be empty when there is no map.
   for (int i = 3; i < 8; ++i)
     if (h[i] != 0) return nullptr;
   int format = 0;
