@@ -197,7 +197,7 @@ int WaitKey() {
         return k;
       }
     }
-    WaitSystem();
+    if (!WaitSystemOrSleep()) return 0;  // nothing can arrive: give up, never spin
   }
 }
 
@@ -206,7 +206,7 @@ int WaitChar() {
   for (;;) {
     int c = GetChar();
     if (c) return c;
-    WaitSystem();
+    if (!WaitSystemOrSleep()) return 0;
   }
 }
 
@@ -220,7 +220,7 @@ int WaitMouse() {
         return b;
       }
     }
-    WaitSystem();
+    if (!WaitSystemOrSleep()) return 0;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/event.h"
 #include "platform/hook.h"
+#include "platform/system.h"
 #include "platform/timer.h"
 
 namespace {
@@ -181,6 +182,19 @@ TEST(PolledInputWait, WaitKeyWaitCharAndWaitMouseTakeInputArrivingDuringTheWait)
   EXPECT_EQ(WaitMouse(), 3);
   StopTimer(clicks);
   EXPECT_EQ(MouseHit(1), 0);
+  DisablePolledInput();
+}
+
+// Inside the pump (here a completion callback) WaitSystem does nothing; the wait must
+// still sleep and dispatch, so input from a timer arrives instead of the loop spinning.
+TEST(PolledInputWait, WaitKeyInsideThePumpStillReceivesInput) {
+  EnablePolledInput(nullptr);
+  Ref<TTimer> keys = CreateTimer(200, CreateEvent(EVENT_KEYDOWN, nullptr, 66));
+  int got = -1;
+  PostCompletion([&got] { got = WaitKey(); });
+  for (int i = 0; i < 2000 && got < 0; ++i) WaitSystem();
+  EXPECT_EQ(got, 66);
+  StopTimer(keys);
   DisablePolledInput();
 }
 
