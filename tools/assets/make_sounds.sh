@@ -112,17 +112,17 @@ encode shuffle.wav "$out/papper taidying.ogg"
 # harmonics), a quick attack with a slight swell and, on long notes, vibrato.
 weights=(1.0 0.85 0.8 0.62 0.5 0.4 0.3 0.22 0.16 0.11 0.07 0.05)
 note() { # note OUT FREQ LENGTH VIBRATO(0/1)
-  local f=$2 len=$3 specs=() mix="" n=0 fn
+  local f=$2 len=$3 tones=() mix="" n=0 fn
   for w in "${weights[@]}"; do
     n=$((n + 1))
     fn=$(echo "$f*$n" | bc -l)
     if [ "$(echo "$fn > 11000" | bc)" -eq 1 ]; then break; fi
-    specs+=(sine "$fn")
+    tones+=(sine "$fn")
     mix+="${n}v$w,"
   done
   local fx=(remix "${mix%,}" equalizer 1300 1.2q 5 fade t 0.025 "$len" 0.06)
   if [ "$4" -eq 1 ]; then fx+=(tremolo 5.5 18); fi
-  s -r $R -c "$n" -n "$1" synth "$len" "${specs[@]}" "${fx[@]}"
+  s -r $R -c "$n" -n "$1" synth "$len" "${tones[@]}" "${fx[@]}"
 }
 # one voice: a list of "frequency length" with a short gap (tonguing) after each note
 voice() { # voice OUT <<< lines
