@@ -10,11 +10,11 @@
 #include <fstream>
 #include <vector>
 
+#include "draw2d/draw.h"
 #include "draw2d/gl_draw2d_driver.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
 #include "draw2d/image_font.h"
-#include "draw2d/max2d.h"
 #include "platform/ustring.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // TDraw2DDriver: the drawing operations a graphics driver offers to the drawing
-// front (max2d.h) and to images, plus the module's current driver.
+// front (draw.h) and to images, plus the module's current driver.
 #pragma once
 #include <vector>
 

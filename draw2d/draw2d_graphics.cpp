@@ -2,8 +2,8 @@
 // TGraphics, and the current object/driver of the drawing layer.
 #include "draw2d/draw2d_graphics.h"
 
+#include "draw2d/draw.h"
 #include "draw2d/image_font.h"
-#include "draw2d/max2d.h"
 
 namespace {
 

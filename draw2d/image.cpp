@@ -1,12 +1,12 @@
 // Images: frames, pixmaps and graphics sequences, loading, locking, grabbing and
 // drawing. Leans on the pixmap loaders, the current Draw2D driver and the drawing
-// state's origin (max2d.h).
+// state's origin (draw.h).
 #include "draw2d/image.h"
 
+#include "draw2d/draw.h"
 #include "draw2d/draw2d_driver.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image_frame.h"
-#include "draw2d/max2d.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
 

@@ -4,8 +4,8 @@
 
 #include <utility>
 
+#include "draw2d/draw.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/frame.h"
 #include "game/state.h"
 #include "platform/random.h"

@@ -2,10 +2,10 @@
 // shuffle, the menu and the selection, the drawing front and polled input.
 #include "game/buttons.h"
 
+#include "draw2d/draw.h"
 #include "draw2d/draw2d_driver.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/board.h"
 #include "game/frame.h"
 #include "game/menu.h"

@@ -2,9 +2,9 @@
 // shuffling, the drawing front and the sound effects.
 #include "game/draw_puzzle.h"
 
+#include "draw2d/draw.h"
 #include "draw2d/draw2d_driver.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/board.h"
 #include "game/frame.h"
 #include "game/state.h"

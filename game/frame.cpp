@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "audio/audio.h"
-#include "draw2d/max2d.h"
+#include "draw2d/draw.h"
 #include "game/state.h"
 #include "platform/clock.h"
 #include "platform/polled_input.h"

@@ -6,11 +6,11 @@
 #include <cstdlib>
 
 #include "audio/audio.h"
+#include "draw2d/draw.h"
 #include "draw2d/draw2d_driver.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
 #include "draw2d/image_font.h"
-#include "draw2d/max2d.h"
 #include "game/buttons.h"
 #include "game/draw_puzzle.h"
 #include "game/frame.h"

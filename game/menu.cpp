@@ -4,9 +4,9 @@
 
 #include <array>
 
+#include "draw2d/draw.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/board.h"
 #include "game/frame.h"
 #include "game/mouse.h"

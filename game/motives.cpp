@@ -2,8 +2,8 @@
 // the back buffer (drawing, grabbing), and pixmap pixel access.
 #include "game/motives.h"
 
+#include "draw2d/draw.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/normalise.h"
 #include "game/state.h"
 #include "pixmap/pixmap.h"

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <utility>
 
+#include "draw2d/draw.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/board.h"
 #include "game/frame.h"
 #include "game/state.h"

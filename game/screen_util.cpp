@@ -1,9 +1,9 @@
 // Shared screen idioms. Leans on the drawing front and the game state.
 #include "game/screen_util.h"
 
+#include "draw2d/draw.h"
 #include "draw2d/draw2d_driver.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/state.h"
 
 void Highlight(const Ref<TImage>& image, float x, float y, float alpha) {

@@ -2,9 +2,9 @@
 // helpers, the drawing front, polled input and the timer.
 #include "game/select.h"
 
+#include "draw2d/draw.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "game/board.h"
 #include "game/frame.h"
 #include "game/menu.h"

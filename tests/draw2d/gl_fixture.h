@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
+#include "draw2d/draw.h"
 #include "draw2d/gl_draw2d_driver.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
-#include "draw2d/max2d.h"
 #include "pixmap/pixmap.h"
 #include "tests/support/env.h"
 

@@ -1,6 +1,6 @@
 // Front operations over the current TDraw2DGraphics: state is stored as given and
 // passed on to the driver, which clamps what GL needs clamped.
-#include "draw2d/max2d.h"
+#include "draw2d/draw.h"
 
 #include <cmath>
 
