@@ -114,19 +114,24 @@ TFolderVisit::~TFolderVisit() {
   ::close(home_);
 }
 
+TMotifOutcome NormaliseMotif(const std::u16string& name) {
+  if (!IsMotifName(name)) return TMotifOutcome::NotAMotif;
+  Ref<TPixmap> pixmap = LoadMotifPixmap(name);
+  if (!pixmap) return TMotifOutcome::Undecodable;  // or not a regular file: left alone
+  if (!MotifNeedsRewrite(name, PixmapWidth(pixmap), PixmapHeight(pixmap)))
+    return TMotifOutcome::Kept;
+  Ref<TPixmap> scaled = ResizePixmap(pixmap, 512, 512);
+  pixmap.reset();
+  return scaled && ReplaceWithJpeg(scaled, name) ? TMotifOutcome::Rewritten
+                                                 : TMotifOutcome::WriteFailed;
+}
+
 int NormaliseMotives(const std::u16string& folder) {
   const std::vector<std::u16string> names = LoadDir(folder, true);
   TFolderVisit visit(folder);
   if (!visit.Entered()) return 0;
   int rewritten = 0;
-  for (const std::u16string& name : names) {
-    if (!IsMotifName(name)) continue;
-    Ref<TPixmap> pixmap = LoadMotifPixmap(name);
-    if (!pixmap) continue;  // undecodable or not a regular file: left alone
-    if (!MotifNeedsRewrite(name, PixmapWidth(pixmap), PixmapHeight(pixmap))) continue;
-    Ref<TPixmap> scaled = ResizePixmap(pixmap, 512, 512);
-    pixmap.reset();
-    if (scaled && ReplaceWithJpeg(scaled, name)) ++rewritten;
-  }
+  for (const std::u16string& name : names)
+    if (NormaliseMotif(name) == TMotifOutcome::Rewritten) ++rewritten;
   return rewritten;
 }

@@ -41,6 +41,13 @@ class TFolderVisit {
   bool entered_ = false;
 };
 
+// What the start-up pass did with one entry of the folder.
+enum class TMotifOutcome { NotAMotif, Undecodable, Kept, Rewritten, WriteFailed };
+
+// Normalises one entry of the current directory: decodes it, and rewrites it as a
+// 512 x 512 JPEG when MotifNeedsRewrite says so.
+TMotifOutcome NormaliseMotif(const std::u16string& name);
+
 // The start-up pass over the motif folder; returns the number of files rewritten.
 int NormaliseMotives(const std::u16string& folder = kMotivesFolder);
 
