@@ -1,12 +1,11 @@
-// The GLX graphics driver: windows and contexts through Xlib and GLX, full-screen
-// video modes through XFree86-VidMode, the hidden shared context and buffer swaps.
-// Leans on the system driver for the display, the input window and the pump.
+// The GLX graphics driver: windows and contexts through Xlib and GLX, the hidden
+// shared context and buffer swaps. Leans on the system driver for the display, the
+// input window and the pump, and on the video-mode module for full screen.
 #include "draw2d/glx_graphics.h"
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/xf86vmode.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "draw2d/glx_video_mode.h"
 #include "platform/app.h"
 #include "platform/system.h"
 
@@ -30,13 +30,6 @@ struct TGLXState {
   TSwapIntervalSGI swap_interval = nullptr;
   Atom wm_protocols = 0;
   Atom wm_delete = 0;
-  // Video modes.
-  XF86VidModeModeInfo saved_mode = {};
-  bool saved_valid = false;
-  XF86VidModeModeInfo** modes = nullptr;
-  int mode_count = 0;
-  int chosen = -1;
-  bool fullscreen = false;
   // Records.
   TGLContextRecord* current = nullptr;
   TGLContextRecord* shared = nullptr;
@@ -83,33 +76,6 @@ class TXErrorTrap {
   static inline bool failed_ = false;
 };
 
-int RefreshRate(const XF86VidModeModeInfo& m) {
-  const long long total = static_cast<long long>(m.htotal) * m.vtotal;
-  if (total == 0) return 0;
-  int rate = static_cast<int>(static_cast<double>(m.dotclock) * 1000.0 / static_cast<double>(total) + 0.5);
-  if (m.flags & 0x10) rate *= 2;   // interlaced
-  if (m.flags & 0x20) rate >>= 1;  // double scan
-  return rate;
-}
-
-void RestoreVideoMode() {
-  TGLXState& s = S();
-  if (!s.fullscreen || !s.display) return;
-  if (s.saved_valid) {
-    XF86VidModeSwitchToMode(s.display, s.screen, &s.saved_mode);
-    XF86VidModeSetViewPort(s.display, s.screen, 0, 0);
-  }
-  XFlush(s.display);
-  if (s.saved_valid && s.saved_mode.privsize > 0 && s.saved_mode.c_private) XFree(s.saved_mode.c_private);
-  s.saved_mode = {};
-  s.saved_valid = false;
-  if (s.modes) XFree(s.modes);
-  s.modes = nullptr;
-  s.mode_count = 0;
-  s.chosen = -1;
-  s.fullscreen = false;
-}
-
 // Restores the mode even when the program leaves without End (a test, a return
 // from main): a switched desktop must never outlive the program.
 void RestoreVideoModeAtExit() { RestoreVideoMode(); }
@@ -123,11 +89,7 @@ bool Start() {
   if (!glXQueryVersion(d, &major, &minor)) return false;
   s.display = d;
   s.screen = DefaultScreen(d);
-  int event_base = 0, error_base = 0;
-  if (XF86VidModeQueryExtension(d, &event_base, &error_base)) {
-    int vmajor = 0, vminor = 0;
-    s.vidmode = XF86VidModeQueryVersion(d, &vmajor, &vminor) != 0;
-  }
+  s.vidmode = QueryVideoModeExtension(d);
   const char* ext = glXQueryExtensionsString(d, s.screen);
   if (ext && std::strstr(ext, "GLX_SGI_swap_control")) {
     s.swap_interval = reinterpret_cast<TSwapIntervalSGI>(
@@ -194,6 +156,14 @@ void ReleaseRecord(TGLContextRecord* r) {
   XFlush(d);
 }
 
+// Gives up a record that could not be completed: whatever it holds is freed, and
+// for full screen the grabs are released and the mode restored.
+TGLContextRecord* Discard(TGLContextRecord* r) {
+  ReleaseRecord(r);
+  delete r;
+  return nullptr;
+}
+
 GLXContext ShareList() { return S().shared ? S().shared->context : nullptr; }
 
 TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int flags);
@@ -205,29 +175,8 @@ bool EnsureShared() {
   return s.shared != nullptr;
 }
 
-// Choose the first full-screen mode of this size at this rate, else of this size.
-int ChooseMode(int width, int height, int hertz) {
-  TGLXState& s = S();
-  int by_size = -1;
-  for (int i = 0; i < s.mode_count; ++i) {
-    const XF86VidModeModeInfo& m = *s.modes[i];
-    if (m.hdisplay != width || m.vdisplay != height) continue;
-    if (static_cast<long long>(m.htotal) * m.vtotal == 0) continue;
-    if (RefreshRate(m) == hertz) return i;
-    if (by_size < 0) by_size = i;
-  }
-  return by_size;
-}
-
-TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int flags) {
-  TGLXState& s = S();
-  if (!Start()) return nullptr;
-  Display* d = s.display;
-  const bool is_shared = width == 0 && height == 0;
-  if (!is_shared && !EnsureShared()) return nullptr;
-  const bool full = !is_shared && depth != 0;
-  if (full && (!s.vidmode || s.fullscreen)) return nullptr;
-
+// The visual for the graphics flags: RGBA, then the buffers the flags ask for.
+XVisualInfo* ChooseVisual(int flags) {
   int attrs[16];
   int n = 0;
   attrs[n++] = GLX_RGBA;
@@ -240,8 +189,94 @@ TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int 
       attrs[n++] = a, attrs[n++] = 1;
   }
   attrs[n] = None;
+  return glXChooseVisual(S().display, S().screen, attrs);
+}
 
-  XVisualInfo* vi = glXChooseVisual(d, s.screen, attrs);
+// The record's window at (0, 0) in its size, on the root window, with a colormap
+// of its own for the visual and border 0, plus the attributes `swa` and `mask` add.
+bool CreateRecordWindow(TGLContextRecord* r, XSetWindowAttributes& swa, unsigned long mask) {
+  TGLXState& s = S();
+  const auto* vi = static_cast<XVisualInfo*>(r->visual_info);
+  const Window root = RootWindow(s.display, s.screen);
+  r->colormap = XCreateColormap(s.display, root, vi->visual, AllocNone);
+  swa.border_pixel = 0;
+  swa.colormap = r->colormap;
+  r->window = XCreateWindow(s.display, root, 0, 0, static_cast<unsigned>(r->width),
+                            static_cast<unsigned>(r->height), 0, vi->depth, InputOutput,
+                            vi->visual, mask | CWBorderPixel | CWColormap, &swa);
+  return r->window != 0;
+}
+
+bool CreateWindowed(TGLContextRecord* r, int width, int height) {
+  r->kind = 2;
+  r->width = width;
+  r->height = height;
+  if (width <= 0 || height <= 0) return false;
+  XSetWindowAttributes swa = {};
+  swa.event_mask = StructureNotifyMask | ResizeRedirectMask;
+  return CreateRecordWindow(r, swa, CWEventMask);
+}
+
+// Switches the video mode first; the window then covers the mode's size.
+bool CreateFullScreen(TGLContextRecord* r, int width, int height, int hertz) {
+  TGLXState& s = S();
+  if (!SwitchVideoMode(s.display, s.screen, width, height, hertz, r->width, r->height)) return false;
+  r->kind = 3;  // from here on, discarding the record restores the mode
+  XSetWindowAttributes swa = {};
+  swa.override_redirect = True;
+  swa.event_mask = StructureNotifyMask | ResizeRedirectMask | FocusChangeMask;
+  return CreateRecordWindow(r, swa, CWOverrideRedirect | CWEventMask);
+}
+
+// The record's context, from its visual, sharing textures with `share` (may be null).
+bool CreateContext(TGLContextRecord* r, GLXContext share, TXErrorTrap& trap) {
+  TGLXState& s = S();
+  r->context = glXCreateContext(s.display, static_cast<XVisualInfo*>(r->visual_info), share, True);
+  if (!r->context || trap.Failed()) {
+    if (r->context) glXDestroyContext(s.display, r->context);
+    r->context = nullptr;
+    return false;
+  }
+  s.live_contexts.insert(r->context);
+  return true;
+}
+
+// Maps the window (full screen: grabbing pointer and keyboard), makes its context
+// current, waits until it is mapped, then selects the input the system driver
+// translates and makes it the input window.
+void ShowWindow(TGLContextRecord* r, bool full) {
+  TGLXState& s = S();
+  Display* d = s.display;
+  // The window's close button becomes an AppTerminate event in the system driver.
+  Atom protocols[1] = {s.wm_delete};
+  XSetWMProtocols(d, r->window, protocols, 1);
+  XMapRaised(d, r->window);
+  if (full) {
+    XWarpPointer(d, None, r->window, 0, 0, 0, 0, 0, 0);
+    XGrabKeyboard(d, r->window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XGrabPointer(d, r->window, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, r->window,
+                 None, CurrentTime);
+  }
+  glXMakeCurrent(d, r->window, r->context);
+  XEvent ev;
+  XIfEvent(d, &ev, IsMapNotifyOf, reinterpret_cast<XPointer>(r->window));
+  XSelectInput(d, r->window,
+               KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                   PointerMotionMask | ResizeRedirectMask);
+  SetInputWindow(r->window);
+  s.input_window = r->window;
+}
+
+// Width and height 0 make the hidden shared record (100 x 100, never mapped); any
+// other record shares its textures. depth non-zero asks for full screen.
+TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int flags) {
+  TGLXState& s = S();
+  if (!Start()) return nullptr;
+  const bool is_shared = width == 0 && height == 0;
+  if (!is_shared && !EnsureShared()) return nullptr;
+  const bool full = !is_shared && depth != 0;
+  if (full && (!s.vidmode || VideoModeSwitched())) return nullptr;
+  XVisualInfo* vi = ChooseVisual(flags);
   if (!vi) return nullptr;
 
   auto* r = new TGLContextRecord;
@@ -249,131 +284,41 @@ TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int 
   r->visual_info = vi;
   r->hertz = hertz;
   r->flags = flags;
-  r->depth = 24;
-  r->sync = -1;
-
-  TXErrorTrap trap(d);
-  Window root = RootWindow(d, s.screen);
-  r->colormap = XCreateColormap(d, root, vi->visual, AllocNone);
-  XSetWindowAttributes swa = {};
-  swa.border_pixel = 0;
-  swa.colormap = r->colormap;
-
-  auto fail = [&]() -> TGLContextRecord* {
-    ReleaseRecord(r);  // restores the mode and releases the grabs for kind 3
-    delete r;
-    return nullptr;
-  };
-
-  if (!full) {
-    r->kind = 2;
-    r->width = is_shared ? 100 : width;
-    r->height = is_shared ? 100 : height;
-    if (r->width <= 0 || r->height <= 0) return fail();
-    swa.event_mask = StructureNotifyMask | ResizeRedirectMask;
-    r->window = XCreateWindow(d, root, 0, 0, r->width, r->height, 0, vi->depth, InputOutput,
-                              vi->visual, CWBorderPixel | CWEventMask | CWColormap, &swa);
-  } else {
-    XF86VidModeModeLine line = {};
-    int dotclock = 0;
-    if (!XF86VidModeGetModeLine(d, s.screen, &dotclock, &line)) return fail();
-    XF86VidModeModeInfo** modes = nullptr;
-    int count = 0;
-    if (!XF86VidModeGetAllModeLines(d, s.screen, &count, &modes) || !modes) {
-      if (line.privsize > 0 && line.c_private) XFree(line.c_private);
-      return fail();
-    }
-    s.modes = modes;
-    s.mode_count = count;
-    const int chosen = ChooseMode(width, height, hertz);
-    if (chosen < 0) {
-      if (line.privsize > 0 && line.c_private) XFree(line.c_private);
-      XFree(s.modes);
-      s.modes = nullptr;
-      s.mode_count = 0;
-      return fail();  // no such mode: nothing was switched
-    }
-    XF86VidModeModeInfo& saved = s.saved_mode;
-    saved = {};
-    saved.dotclock = static_cast<unsigned int>(dotclock);
-    saved.hdisplay = line.hdisplay;
-    saved.hsyncstart = line.hsyncstart;
-    saved.hsyncend = line.hsyncend;
-    saved.htotal = line.htotal;
-    saved.hskew = line.hskew;
-    saved.vdisplay = line.vdisplay;
-    saved.vsyncstart = line.vsyncstart;
-    saved.vsyncend = line.vsyncend;
-    saved.vtotal = line.vtotal;
-    saved.flags = line.flags;
-    saved.privsize = line.privsize;
-    saved.c_private = line.c_private;
-    s.saved_valid = true;
-    s.chosen = chosen;
-    XF86VidModeModeInfo* mode = s.modes[chosen];
-    XF86VidModeSwitchToMode(d, s.screen, mode);
-    XF86VidModeSetViewPort(d, s.screen, 0, 0);
-    s.fullscreen = true;
-    r->kind = 3;  // from here on, failing restores the mode
-    r->width = mode->hdisplay;
-    r->height = mode->vdisplay;
-    swa.override_redirect = True;
-    swa.event_mask = StructureNotifyMask | ResizeRedirectMask | FocusChangeMask;
-    r->window = XCreateWindow(d, root, 0, 0, r->width, r->height, 0, vi->depth, InputOutput,
-                              vi->visual, CWBorderPixel | CWOverrideRedirect | CWEventMask | CWColormap,
-                              &swa);
-  }
-  if (!r->window || trap.Failed()) return fail();
-
-  r->context = glXCreateContext(d, vi, is_shared ? nullptr : ShareList(), True);
-  if (!r->context || trap.Failed()) {
-    if (r->context) glXDestroyContext(d, r->context);
-    r->context = nullptr;
-    return fail();
-  }
-  s.live_contexts.insert(r->context);
-
-  if (!is_shared) {
-    // The window's close button becomes an AppTerminate event in the system driver.
-    Atom protocols[1] = {s.wm_delete};
-    XSetWMProtocols(d, r->window, protocols, 1);
-    XMapRaised(d, r->window);
-    if (full) {
-      XWarpPointer(d, None, r->window, 0, 0, 0, 0, 0, 0);
-      XGrabKeyboard(d, r->window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-      XGrabPointer(d, r->window, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, r->window,
-                   None, CurrentTime);
-    }
-    glXMakeCurrent(d, r->window, r->context);
-    XEvent ev;
-    XIfEvent(d, &ev, IsMapNotifyOf, reinterpret_cast<XPointer>(r->window));
-    XSelectInput(d, r->window,
-                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                     PointerMotionMask | ResizeRedirectMask);
-    SetInputWindow(r->window);
-    s.input_window = r->window;
-  }
-  StoreTitle(d, r->window);
+  TXErrorTrap trap(s.display);
+  const bool made = full ? CreateFullScreen(r, width, height, hertz)
+                         : CreateWindowed(r, is_shared ? 100 : width, is_shared ? 100 : height);
+  if (!made || trap.Failed()) return Discard(r);
+  if (!CreateContext(r, is_shared ? nullptr : ShareList(), trap)) return Discard(r);
+  if (!is_shared) ShowWindow(r, full);
+  StoreTitle(s.display, r->window);
   const bool injected = !is_shared && s.fail_next;
   if (injected) s.fail_next = false;
-  if (trap.Failed() || injected) return fail();
+  if (trap.Failed() || injected) return Discard(r);
   SystemPump();
   return r;
+}
+
+// The size of a window, through an X geometry query; false for a window that is gone.
+bool QueryWindowSize(Window window, int& width, int& height) {
+  Display* d = S().display;
+  TXErrorTrap trap(d);
+  Window root = 0;
+  int x = 0, y = 0;
+  unsigned int w = 0, h = 0, border = 0, depth = 0;
+  if (!XGetGeometry(d, window, &root, &x, &y, &w, &h, &border, &depth) || trap.Failed()) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
 }
 
 // A foreign window gets its context on first selection, from its own visual.
 bool PrepareAttached(TGLContextRecord* r) {
   TGLXState& s = S();
   Display* d = s.display;
-  TXErrorTrap trap(d);
-  Window root = 0;
-  int x = 0, y = 0;
-  unsigned int w = 0, h = 0, border = 0, depth = 0;
-  if (!XGetGeometry(d, r->window, &root, &x, &y, &w, &h, &border, &depth) || trap.Failed()) return false;
-  r->width = static_cast<int>(w);
-  r->height = static_cast<int>(h);
+  if (!QueryWindowSize(r->window, r->width, r->height)) return false;
   if (r->context) return true;
   if (!EnsureShared()) return false;
+  TXErrorTrap trap(d);
   XWindowAttributes wa;
   if (!XGetWindowAttributes(d, r->window, &wa) || trap.Failed()) return false;
   XVisualInfo tmpl = {};
@@ -381,16 +326,11 @@ bool PrepareAttached(TGLContextRecord* r) {
   int count = 0;
   XVisualInfo* vi = XGetVisualInfo(d, VisualIDMask, &tmpl, &count);
   if (!vi) return false;
-  GLXContext ctx = glXCreateContext(d, vi, ShareList(), True);
-  if (!ctx || trap.Failed()) {
-    if (ctx) glXDestroyContext(d, ctx);
-    XFree(vi);
-    return false;
-  }
   r->visual_info = vi;
-  r->context = ctx;
-  s.live_contexts.insert(ctx);
-  return true;
+  if (CreateContext(r, ShareList(), trap)) return true;
+  XFree(vi);
+  r->visual_info = nullptr;
+  return false;
 }
 
 }  // namespace
@@ -419,19 +359,8 @@ void TGLGraphics::Close() {
 }
 
 std::vector<Ref<TGraphicsMode>> TGLGraphicsDriver::GraphicsModes() {
-  std::vector<Ref<TGraphicsMode>> out;
-  if (!Start() || !S().vidmode) return out;
-  Display* d = S().display;
-  XF86VidModeModeInfo** modes = nullptr;
-  int count = 0;
-  if (!XF86VidModeGetAllModeLines(d, S().screen, &count, &modes) || !modes) return out;
-  for (int i = 0; i < count && out.size() < 1024; ++i) {
-    const XF86VidModeModeInfo& m = *modes[i];
-    if (static_cast<long long>(m.htotal) * m.vtotal == 0) continue;
-    out.push_back(std::make_shared<TGraphicsMode>(m.hdisplay, m.vdisplay, 24, RefreshRate(m)));
-  }
-  XFree(modes);
-  return out;
+  if (!Start() || !S().vidmode) return {};
+  return ListVideoModes(S().display, S().screen);
 }
 
 Ref<TGraphics> TGLGraphicsDriver::AttachGraphics(unsigned long widget, int flags) {
@@ -447,16 +376,7 @@ Ref<TGraphics> TGLGraphicsDriver::AttachGraphics(unsigned long widget, int flags
   r->kind = 1;
   r->flags = flags;
   r->window = widget;
-  {
-    TXErrorTrap trap(d);
-    Window root = 0;
-    int x = 0, y = 0;
-    unsigned int w = 0, h = 0, border = 0, depth = 0;
-    if (XGetGeometry(d, widget, &root, &x, &y, &w, &h, &border, &depth) && !trap.Failed()) {
-      r->width = static_cast<int>(w);
-      r->height = static_cast<int>(h);
-    }
-  }
+  QueryWindowSize(widget, r->width, r->height);
   auto g = std::make_shared<TGLGraphics>();
   g->_context = r;
   return g;
@@ -517,7 +437,7 @@ Ref<TGLGraphicsDriver> GLGraphicsDriver() {
 TSharedContextGuard::TSharedContextGuard() {
   TGLXState& s = S();
   if (!s.started) return;
-  if (s.fullscreen) {  // the full-screen context shares the textures already
+  if (VideoModeSwitched()) {  // the full-screen context shares the textures already
     ready_ = glXGetCurrentContext() != nullptr;
     return;
   }
@@ -560,5 +480,5 @@ void CloseGLGraphicsDriver() {
 
 void FailNextCreationForTest() { S().fail_next = true; }
 
-bool GLFullScreenActive() { return S().fullscreen; }
+bool GLFullScreenActive() { return VideoModeSwitched(); }
 TGLContextRecord* GLCurrentRecord() { return S().current; }

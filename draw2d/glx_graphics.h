@@ -1,7 +1,8 @@
 // The GLX graphics driver: X windows with GLX contexts, windowed or in a switched
 // full-screen video mode (XFree86-VidMode), buffer swaps with GLX_SGI_swap_control,
 // and a hidden shared context whose display lists every window shares, so textures
-// outlive any single window. Xlib and GLX stay inside glx_graphics.cpp.
+// outlive any single window. Xlib and GLX stay inside glx_graphics.cpp, the mode
+// switches inside glx_video_mode.cpp.
 #pragma once
 #include <vector>
 
