@@ -1,19 +1,19 @@
 # The window tests drive the game with real X input through XTest; the end-to-end
-# test starts the built program.
+# test starts the built program, the install test installs it and starts that.
 find_package(X11 REQUIRED)
-foreach(t game_screens_test game_end_to_end_test)
+foreach(t game_screens_test game_end_to_end_test game_install_test)
   if(TARGET ${t})
     target_link_libraries(${t} PRIVATE X11::Xtst)
   endif()
 endforeach()
-if(TARGET game_end_to_end_test)
-  add_dependencies(game_end_to_end_test Tessolino)
-  target_compile_definitions(game_end_to_end_test PRIVATE TESSOLINO_PATH="$<TARGET_FILE:Tessolino>")
-endif()
+foreach(t game_end_to_end_test game_install_test)
+  if(TARGET ${t})
+    add_dependencies(${t} Tessolino)
+    target_compile_definitions(${t} PRIVATE TESSOLINO_PATH="$<TARGET_FILE:Tessolino>")
+    target_sources(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/private_x.cpp)
+  endif()
+endforeach()
 if(TARGET game_screens_test)
   target_sources(game_screens_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game_window.cpp
                                            ${CMAKE_CURRENT_SOURCE_DIR}/private_x.cpp)
-endif()
-if(TARGET game_end_to_end_test)
-  target_sources(game_end_to_end_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/private_x.cpp)
 endif()
