@@ -9,16 +9,7 @@
 
 namespace {
 
-bool ReadExact(TStream& s, void* buf, int n) {
-  auto* p = static_cast<uint8_t*>(buf);
-  int got = 0;
-  while (got < n) {
-    const int r = s.Read(p + got, n - got);
-    if (r <= 0) break;
-    got += r;
-  }
-  return got == n;
-}
+bool ReadExact(TStream& s, void* buf, size_t n) { return s.ReadFully(buf, n) == n; }
 
 bool ReadTag(TStream& s, char tag[4]) { return ReadExact(s, tag, 4); }
 

@@ -23,7 +23,7 @@ bool Skip(TStream& s, size_t count) {
   uint8_t scratch[1024];
   while (count) {
     const size_t n = count < sizeof scratch ? count : sizeof scratch;
-    if (ReadUpTo(s, scratch, n) != n) return false;
+    if (s.ReadFully(scratch, n) != n) return false;
     count -= n;
   }
   return true;
@@ -49,17 +49,17 @@ struct Field {
 
 Ref<TPixmap> DecodeBMP(TStream& s) {
   uint8_t fh[14];
-  if (ReadUpTo(s, fh, sizeof fh) != sizeof fh || fh[0] != 'B' || fh[1] != 'M') return nullptr;
+  if (s.ReadFully(fh, sizeof fh) != sizeof fh || fh[0] != 'B' || fh[1] != 'M') return nullptr;
   const uint32_t dataOffset = U32(fh + 10);
 
   uint8_t sizeBytes[4];
-  if (ReadUpTo(s, sizeBytes, 4) != 4) return nullptr;
+  if (s.ReadFully(sizeBytes, 4) != 4) return nullptr;
   const uint32_t headerSize = U32(sizeBytes);
   if (headerSize != kCoreHeaderSize && (headerSize < kInfoHeaderSize || headerSize > kMaxHeaderSize))
     return nullptr;
   std::vector<uint8_t> ih(headerSize < 56 ? 56 : headerSize, 0);  // room for the masks
   std::memcpy(ih.data(), sizeBytes, 4);
-  if (ReadUpTo(s, ih.data() + 4, headerSize - 4) != headerSize - 4) return nullptr;
+  if (s.ReadFully(ih.data() + 4, headerSize - 4) != headerSize - 4) return nullptr;
   size_t consumed = sizeof fh + headerSize;
 
   const bool core = headerSize == kCoreHeaderSize;
@@ -82,7 +82,7 @@ Ref<TPixmap> DecodeBMP(TStream& s) {
     const int n = compression == kAlphaBitFields ? 4 : 3;
     if (headerSize == kInfoHeaderSize) {  // masks follow the header
       uint8_t m[16];
-      if (ReadUpTo(s, m, n * 4) != size_t(n) * 4) return nullptr;
+      if (s.ReadFully(m, n * 4) != size_t(n) * 4) return nullptr;
       for (int i = 0; i < n; ++i) masks[i] = U32(m + i * 4);
       consumed += n * 4;
     } else {
@@ -109,7 +109,7 @@ Ref<TPixmap> DecodeBMP(TStream& s) {
     if (count > maxColours) return nullptr;
     const uint32_t entrySize = core ? 3 : 4;
     uint8_t entries[256 * 4];
-    if (ReadUpTo(s, entries, count * entrySize) != count * entrySize) return nullptr;
+    if (s.ReadFully(entries, count * entrySize) != count * entrySize) return nullptr;
     for (uint32_t i = 0; i < count; ++i) std::memcpy(palette[i], entries + i * entrySize, 3);
     consumed += count * entrySize;
   }
@@ -124,7 +124,7 @@ Ref<TPixmap> DecodeBMP(TStream& s) {
   const Field fr(masks[0]), fg(masks[1]), fb(masks[2]), fa(masks[3]);
   bool anyAlpha = false;
   for (int i = 0; i < height; ++i) {
-    if (ReadUpTo(s, row.data(), rowBytes) != rowBytes) return nullptr;
+    if (s.ReadFully(row.data(), rowBytes) != rowBytes) return nullptr;
     uint8_t* d = pixmap->PixelPtr(0, topDown ? i : height - 1 - i);
     const uint8_t* r = row.data();
     if (fields) {

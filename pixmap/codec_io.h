@@ -1,15 +1,10 @@
-// Internal to the codecs: exact reads from a stream, the stream behind a URL, and
+// Internal to the codecs: complete writes to a stream, the stream behind a URL, and
 // the registration of the built-in loaders (in module start order).
 #pragma once
 #include <cstddef>
 
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
-
-// Reads until `count` bytes arrived or the stream delivers nothing more; returns
-// the number read. Never reads past what the stream has (unlike ReadBytes, which
-// reports the full count at the end). Stream exceptions propagate.
-size_t ReadUpTo(TStream& stream, void* buf, size_t count);
 
 // Writes all `count` bytes; false when the stream accepts less.
 bool WriteAll(TStream& stream, const void* buf, size_t count);

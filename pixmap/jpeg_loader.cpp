@@ -31,7 +31,7 @@ boolean FillInput(j_decompress_ptr cinfo) {
   size_t got = 0;
   bool failed = false;
   try {
-    got = ReadUpTo(*src->stream, src->buffer, sizeof src->buffer);
+    got = src->stream->ReadFully(src->buffer, sizeof src->buffer);
   } catch (...) {
     if (!src->error) src->error = std::current_exception();
     failed = true;

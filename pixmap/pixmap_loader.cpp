@@ -41,19 +41,6 @@ TPixmapLoader* PixmapLoaders() {
   return g_head;
 }
 
-size_t ReadUpTo(TStream& stream, void* buf, size_t count) {
-  auto* p = static_cast<unsigned char*>(buf);
-  size_t done = 0;
-  while (done < count) {
-    const size_t want = count - done;
-    const int piece = want > (1u << 30) ? (1 << 30) : static_cast<int>(want);
-    const int got = stream.Read(p + done, piece);
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return done;
-}
-
 bool WriteAll(TStream& stream, const void* buf, size_t count) {
   auto* p = static_cast<const unsigned char*>(buf);
   size_t done = 0;

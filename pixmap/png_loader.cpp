@@ -25,7 +25,7 @@ void PngRead(png_structp png, png_bytep data, size_t length) {
   auto* in = static_cast<PngInput*>(png_get_io_ptr(png));
   size_t got = 0;
   try {
-    got = ReadUpTo(*in->stream, data, length);
+    got = in->stream->ReadFully(data, length);
   } catch (...) {
     in->error = std::current_exception();
   }
@@ -73,7 +73,7 @@ struct PngReadGuard {
 
 Ref<TPixmap> DecodePNG(TStream& stream) {
   png_byte sig[8];
-  if (ReadUpTo(stream, sig, 8) != 8 || png_sig_cmp(sig, 0, 8) != 0) return nullptr;
+  if (stream.ReadFully(sig, 8) != 8 || png_sig_cmp(sig, 0, 8) != 0) return nullptr;
 
   PngInput input{&stream, nullptr};
   Ref<TPixmap> pixmap;

@@ -9,7 +9,7 @@
 
 Ref<TPixmap> DecodeTGA(TStream& s) {
   uint8_t h[18];
-  if (ReadUpTo(s, h, sizeof h) != sizeof h) return nullptr;
+  if (s.ReadFully(h, sizeof h) != sizeof h) return nullptr;
   const int idLength = h[0], mapType = h[1], imageType = h[2];
   const int width = h[12] | (h[13] << 8), height = h[14] | (h[15] << 8);
   const int bits = h[16], descriptor = h[17];
@@ -28,7 +28,7 @@ Ref<TPixmap> DecodeTGA(TStream& s) {
   const int bpp = BytesPerPixel(format);
   if (!DecodedPixelBytes(width, height, bpp, &bytes)) return nullptr;
   std::vector<uint8_t> id(idLength);
-  if (ReadUpTo(s, id.data(), id.size()) != id.size()) return nullptr;
+  if (s.ReadFully(id.data(), id.size()) != id.size()) return nullptr;
 
   auto pixmap = CreatePixmap(width, height, format);
   if (!pixmap) return nullptr;
@@ -36,7 +36,7 @@ Ref<TPixmap> DecodeTGA(TStream& s) {
   const size_t rowBytes = static_cast<size_t>(width) * bpp;
   for (int i = 0; i < height; ++i) {
     uint8_t* d = pixmap->PixelPtr(0, topDown ? i : height - 1 - i);
-    if (ReadUpTo(s, d, rowBytes) != rowBytes) return nullptr;
+    if (s.ReadFully(d, rowBytes) != rowBytes) return nullptr;
     if (format == FormatBGRA8888 && alphaBits == 0)  // no attribute bits: opaque
       for (int x = 0; x < width; ++x) d[x * 4 + 3] = 255;
   }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/text.h"
 #include "platform/ustring.h"
 
 // ---- TIO defaults -------------------------------------------------------------
@@ -32,6 +33,19 @@ int TStream::ReadBytes(void* buf, int count) {
     left -= n;
   }
   return count;
+}
+
+size_t TStream::ReadFully(void* buf, size_t count) {
+  auto* p = static_cast<unsigned char*>(buf);
+  size_t done = 0;
+  while (done < count) {
+    const size_t want = count - done;
+    const int piece = want > (1u << 30) ? (1 << 30) : static_cast<int>(want);
+    const int got = Read(p + done, piece);
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
 }
 
 int TStream::WriteBytes(const void* buf, int count) {
@@ -201,9 +215,7 @@ Ref<TStream> OpenStream(const TUrl& url, bool readable, bool writeable) {
   if (!s.empty()) {
     size_t sep = s.find(u"::");
     if (sep == std::u16string::npos) return TCStream::OpenFile(s, readable, writeable);
-    protocol = s.substr(0, sep);
-    for (char16_t& c : protocol)
-      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    protocol = Lower(s.substr(0, sep));
     path = s.substr(sep + 2);
   }
   for (TStreamFactory* f = FactoryHead(); f; f = f->_succ) {

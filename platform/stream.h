@@ -55,6 +55,10 @@ struct TStream : TIO {
   virtual int WriteBytes(const void* buf, int count);
   // Reads and discards up to count bytes (stops at the end); returns count.
   virtual int SkipBytes(int count);
+  // For loaders: reads until count bytes arrived or Read delivers nothing more and
+  // returns how many arrived, so a short file shows as a short count (ReadBytes
+  // reports the full count at the end). Stream exceptions propagate.
+  size_t ReadFully(void* buf, size_t count);
 
   // Typed values; at end of stream the missing bytes read as zero.
   virtual int ReadByte();                // 0..255
