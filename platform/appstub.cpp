@@ -14,6 +14,7 @@
 
 #include "platform/app.h"
 #include "platform/clock.h"
+#include "platform/filesystem.h"
 #include "platform/runtime_error.h"
 #include "platform/ustring.h"
 
@@ -30,16 +31,6 @@ std::string ReadExeLink() {
     }
     buf.resize(buf.size() * 2);
   }
-}
-
-std::string CurrentDir() {
-  std::string buf(1024, '\0');
-  while (!getcwd(buf.data(), buf.size())) {
-    if (errno != ERANGE) return ".";
-    buf.resize(buf.size() * 2);
-  }
-  buf.resize(std::char_traits<char>::length(buf.c_str()));
-  return buf;
 }
 
 // Signal context: only async-signal-safe calls, the number formatted by hand.
@@ -116,11 +107,12 @@ int AppStubMain(int argc, char** argv, void (*body)()) {
   AppFile = FromOSBytes(ReadExeLink());
   AppDir = AppDirOf(AppFile);
 
-  std::u16string launch = FromOSBytes(CurrentDir());
-  for (auto& c : launch) {
+  // "." when the start folder was removed or cannot be read.
+  const std::u16string launch = CurrentDir();
+  LaunchDir = launch.empty() ? std::u16string(1, u'.') : launch;
+  for (auto& c : LaunchDir) {
     if (c == u'\\') c = u'/';
   }
-  LaunchDir = launch;
   AppArgs.clear();
   for (int i = 0; i < argc; ++i) AppArgs.push_back(FromOSBytes(argv[i] ? argv[i] : ""));
   if (chdir(ToOSBytes(AppDir).c_str()) != 0) {
