@@ -6,18 +6,13 @@
 #include "audio/openal_driver.h"
 #include "audio/sample_loader.h"
 #include "platform/app.h"
+#include "platform/text.h"
 
 namespace {
 
 TAudioDriver* g_drivers = nullptr;
 TAudioDriver* g_null = nullptr;
 TAudioDriver* g_current = nullptr;
-
-std::u16string LowerAscii(std::u16string s) {
-  for (auto& c : s)
-    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
-  return s;
-}
 
 void EnsureExitHandler() {
   static bool added = false;
@@ -76,11 +71,11 @@ TAudioDriver& AudioDriver() {
 int SetAudioDriver(const std::u16string& name) {
   StartAudioModules();
   EnsureExitHandler();
-  const std::u16string want = LowerAscii(name);
+  const std::u16string want = Lower(name);
   if (g_current) g_current->Shutdown();
   g_current = g_null;
   for (TAudioDriver* d = g_drivers; d; d = d->_succ) {
-    if (LowerAscii(d->Name()) != want) continue;
+    if (Lower(d->Name()) != want) continue;
     if (!d->Startup()) return 0;
     g_current = d;
     return 1;
@@ -101,9 +96,9 @@ std::vector<std::u16string> AudioDrivers() {
 }
 
 int AudioDriverExists(const std::u16string& name) {
-  const std::u16string want = LowerAscii(name);
+  const std::u16string want = Lower(name);
   for (TAudioDriver* d = AudioDriverList(); d; d = d->_succ)
-    if (LowerAscii(d->Name()) == want) return 1;
+    if (Lower(d->Name()) == want) return 1;
   return 0;
 }
 
