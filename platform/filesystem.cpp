@@ -2,38 +2,29 @@
 // names passed as exact OS bytes.
 #include "platform/filesystem.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
 #include "platform/path_resolve.h"
 #include "platform/ustring.h"
 
 namespace {
-struct DirCloser {
-  void operator()(DIR* d) const { closedir(d); }
-};
 std::string OSPath(const std::u16string& p) { return SlashPath(ToOSBytes(p)); }
 }  // namespace
 
 std::vector<std::u16string> LoadDir(const std::u16string& dir, bool skipDots) {
   std::vector<std::u16string> names;
   std::string p = NormaliseDirPath(ToOSBytes(dir));
-  std::unique_ptr<DIR, DirCloser> d(opendir(p.c_str()));
-  if (!d) return names;
-  for (;;) {
-    errno = 0;
-    dirent* e = readdir(d.get());
-    if (!e) break;
-    std::string_view n = e->d_name;
-    if (skipDots && (n == "." || n == "..")) continue;
+  ForEachDirEntry(p, [&](const char* entry) {
+    std::string_view n = entry;
+    if (skipDots && (n == "." || n == "..")) return true;
     if (names.size() == names.capacity()) names.reserve(names.size() + 100);
     names.push_back(FromOSBytes(n));
-  }
+    return true;
+  });
   names.shrink_to_fit();
   return names;
 }

@@ -1,4 +1,5 @@
-// Path normalisation and case-insensitive lookup over POSIX directory reading.
+// Path normalisation, case-insensitive lookup and the directory reader, over POSIX
+// directory reading.
 #include "platform/path_resolve.h"
 
 #include <dirent.h>
@@ -8,7 +9,7 @@
 
 namespace {
 
-struct DirCloser {
+struct TDirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
 
@@ -61,12 +62,20 @@ std::string ResolvePathIgnoringCase(const std::string& path) {
     if (dir.empty()) return {};
     name = path.substr(slash + 1);
   }
-  std::unique_ptr<DIR, DirCloser> d(opendir(dir.c_str()));
-  if (!d) return {};
+  std::string found;
+  ForEachDirEntry(dir, [&](const char* entry) {
+    if (!EqualIgnoringAsciiCase(entry, name)) return true;
+    found = dir == "." ? entry : dir.back() == '/' ? dir + entry : dir + "/" + entry;
+    return false;
+  });
+  return found;
+}
+
+bool ForEachDirEntry(const std::string& dir, const std::function<bool(const char*)>& visit) {
+  std::unique_ptr<DIR, TDirCloser> d(opendir(dir.c_str()));
+  if (!d) return false;
   while (dirent* e = readdir(d.get())) {
-    if (!EqualIgnoringAsciiCase(e->d_name, name)) continue;
-    if (dir == ".") return e->d_name;
-    return dir.back() == '/' ? dir + e->d_name : dir + "/" + e->d_name;
+    if (!visit(e->d_name)) break;
   }
-  return {};
+  return true;
 }
