@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/alarm_signal.h"
 #include "platform/system.h"
 
 namespace {
@@ -42,6 +43,16 @@ void ArmAlarm(int period_ms) {
 
 }  // namespace
 
+const sigset_t& AlarmSignalSet() {
+  static const sigset_t set = [] {
+    sigset_t s;
+    sigemptyset(&s);
+    sigaddset(&s, SIGALRM);
+    return s;
+  }();
+  return set;
+}
+
 uint64_t MilliSecs64() {
   TClockSource source = clock_source.load(std::memory_order_relaxed);
   return source ? source() : BootMillis();
@@ -56,10 +67,8 @@ void Delay(int millis) {
   // The 1 ms alarm is held off while we sleep (it would wake us every millisecond)
   // and delivered when the mask is restored; other signals still end a sleep early,
   // so the deadline is checked again after every wake.
-  sigset_t alarm, old;
-  sigemptyset(&alarm);
-  sigaddset(&alarm, SIGALRM);
-  pthread_sigmask(SIG_BLOCK, &alarm, &old);
+  sigset_t old;
+  pthread_sigmask(SIG_BLOCK, &AlarmSignalSet(), &old);
   const uint64_t start = MilliSecs64();
   for (;;) {
     const uint64_t passed = MilliSecs64() - start;

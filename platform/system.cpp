@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/alarm_signal.h"
 #include "platform/event.h"
 #include "platform/linux_system_driver.h"
 
@@ -110,10 +111,8 @@ bool WaitSystemOrSleep() {
 void SetSleepLimit(int (*fn)()) { sleep_limit = fn; }
 
 void SleepUntilSignal(int timeout_ms) {
-  sigset_t alarm, old;
-  sigemptyset(&alarm);
-  sigaddset(&alarm, SIGALRM);
-  pthread_sigmask(SIG_BLOCK, &alarm, &old);
+  sigset_t old;
+  pthread_sigmask(SIG_BLOCK, &AlarmSignalSet(), &old);
   if (pending_signal.load(std::memory_order_acquire) == 0) {
     const int limit = sleep_limit ? sleep_limit() : -1;
     int ms = timeout_ms < 0 ? 0 : timeout_ms;

@@ -2,17 +2,16 @@
 #include "platform/thread_util.h"
 
 #include <pthread.h>
-#include <signal.h>
 
 #include <cstring>
+
+#include "platform/alarm_signal.h"
 
 static_assert(sizeof(sigset_t) <= 128, "saved mask buffer too small");
 
 TAlarmBlock::TAlarmBlock() {
-  sigset_t block, old;
-  sigemptyset(&block);
-  sigaddset(&block, SIGALRM);
-  pthread_sigmask(SIG_BLOCK, &block, &old);
+  sigset_t old;
+  pthread_sigmask(SIG_BLOCK, &AlarmSignalSet(), &old);
   std::memcpy(_saved, &old, sizeof old);
 }
 
@@ -22,9 +21,4 @@ TAlarmBlock::~TAlarmBlock() {
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-void BlockAlarmOnThisThread() {
-  sigset_t block;
-  sigemptyset(&block);
-  sigaddset(&block, SIGALRM);
-  pthread_sigmask(SIG_BLOCK, &block, nullptr);
-}
+void BlockAlarmOnThisThread() { pthread_sigmask(SIG_BLOCK, &AlarmSignalSet(), nullptr); }
