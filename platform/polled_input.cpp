@@ -36,8 +36,17 @@ TPolledState& S() {
   return *s;
 }
 
-bool ValidKey(int key) { return key >= 0 && key < kKeys; }
-bool ValidButton(int button) { return button >= 0 && button < kButtons; }
+// An up-to-down transition counts one hit; a press of a key already down changes
+// nothing. Codes outside the table are never stored.
+void Press(int* states, int* hits, int n, int i) {
+  if (i < 0 || i >= n || states[i]) return;
+  states[i] = 1;
+  ++hits[i];
+}
+
+void Release(int* states, int n, int i) {
+  if (i >= 0 && i < n) states[i] = 0;
+}
 
 void AutoPoll() {
   if (S().auto_poll) PollSystem();
@@ -76,13 +85,10 @@ Ref<TObject> PolledInputHook(int, Ref<TObject> data, Ref<TObject>) {
       s.terminate = true;
       break;
     case EVENT_KEYDOWN:
-      if (ValidKey(d) && !s.key_states[d]) {
-        s.key_states[d] = 1;
-        ++s.key_hits[d];
-      }
+      Press(s.key_states, s.key_hits, kKeys, d);
       break;
     case EVENT_KEYUP:
-      if (ValidKey(d)) s.key_states[d] = 0;
+      Release(s.key_states, kKeys, d);
       break;
     case EVENT_KEYCHAR:
       if (s.char_put - s.char_get < static_cast<uint32_t>(kCharQueue)) {
@@ -91,13 +97,10 @@ Ref<TObject> PolledInputHook(int, Ref<TObject> data, Ref<TObject>) {
       }
       break;
     case EVENT_MOUSEDOWN:
-      if (ValidButton(d) && !s.button_states[d]) {
-        s.button_states[d] = 1;
-        ++s.button_hits[d];
-      }
+      Press(s.button_states, s.button_hits, kButtons, d);
       break;
     case EVENT_MOUSEUP:
-      if (ValidButton(d)) s.button_states[d] = 0;
+      Release(s.button_states, kButtons, d);
       break;
     case EVENT_MOUSEMOVE:
       s.pointer[0] = ev->x;
@@ -113,20 +116,39 @@ Ref<TObject> PolledInputHook(int, Ref<TObject> data, Ref<TObject>) {
   return data;
 }
 
+// The hit count of entry i (0 when i is out of range), reset by reading.
+int TakeHit(int* hits, int n, int i) {
+  AutoPoll();
+  if (i < 0 || i >= n) return 0;
+  const int count = hits[i];
+  hits[i] = 0;
+  return count;
+}
+
+int StateOf(const int* states, int n, int i) {
+  AutoPoll();
+  return i >= 0 && i < n ? states[i] : 0;
+}
+
+// Waits until an entry 1..n-1 has a hit and returns the lowest (consuming its hit);
+// 0 when nothing can arrive (a wait in a signal's own handler), never spinning.
+int WaitForHit(int* hits, int n) {
+  for (;;) {
+    AutoPoll();
+    for (int i = 1; i < n; ++i) {
+      if (hits[i]) {
+        hits[i] = 0;
+        return i;
+      }
+    }
+    if (!WaitSystemOrSleep()) return 0;
+  }
+}
+
 }  // namespace
 
-int KeyHit(int key) {
-  AutoPoll();
-  if (!ValidKey(key)) return 0;
-  int n = S().key_hits[key];
-  S().key_hits[key] = 0;
-  return n;
-}
-
-int KeyDown(int key) {
-  AutoPoll();
-  return ValidKey(key) ? S().key_states[key] : 0;
-}
+int KeyHit(int key) { return TakeHit(S().key_hits, kKeys, key); }
+int KeyDown(int key) { return StateOf(S().key_states, kKeys, key); }
 
 int GetChar() {
   AutoPoll();
@@ -142,18 +164,8 @@ void FlushKeys() {
   ClearKeys();
 }
 
-int MouseHit(int button) {
-  AutoPoll();
-  if (!ValidButton(button)) return 0;
-  int n = S().button_hits[button];
-  S().button_hits[button] = 0;
-  return n;
-}
-
-int MouseDown(int button) {
-  AutoPoll();
-  return ValidButton(button) ? S().button_states[button] : 0;
-}
+int MouseHit(int button) { return TakeHit(S().button_hits, kButtons, button); }
+int MouseDown(int button) { return StateOf(S().button_states, kButtons, button); }
 
 int MouseX() {
   AutoPoll();
@@ -189,16 +201,7 @@ int AppSuspended() {
 
 int WaitKey() {
   FlushKeys();
-  for (;;) {
-    AutoPoll();
-    for (int k = 1; k < kKeys; ++k) {
-      if (S().key_hits[k]) {
-        S().key_hits[k] = 0;
-        return k;
-      }
-    }
-    if (!WaitSystemOrSleep()) return 0;  // nothing can arrive: give up, never spin
-  }
+  return WaitForHit(S().key_hits, kKeys);
 }
 
 int WaitChar() {
@@ -212,16 +215,7 @@ int WaitChar() {
 
 int WaitMouse() {
   FlushMouse();
-  for (;;) {
-    AutoPoll();
-    for (int b = 1; b < kButtons; ++b) {
-      if (S().button_hits[b]) {
-        S().button_hits[b] = 0;
-        return b;
-      }
-    }
-    if (!WaitSystemOrSleep()) return 0;
-  }
+  return WaitForHit(S().button_hits, kButtons);
 }
 
 void EnablePolledInput(Ref<TObject> source) {
