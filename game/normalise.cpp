@@ -100,7 +100,9 @@ bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name) {
 }
 
 TFolderVisit::TFolderVisit(const std::u16string& folder) {
-  home_ = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // O_PATH: a folder that may be entered but not listed (mode 0311) still gives a
+  // handle to come back to.
+  home_ = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
   // Without a way back the folder is not entered: bare names would then be
   // resolved wherever the process ended up.
   if (home_ >= 0) entered_ = ChangeDir(folder) == 1;

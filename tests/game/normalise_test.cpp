@@ -65,6 +65,22 @@ class Normalise : public ::testing::Test {
     ASSERT_EQ(SavePixmapJPeg(Picture(w, h), TUrl((dir / name).string()), 90), 1);
   }
   int Run() { return NormaliseMotives(FromOSBytes(dir.string() + "/")); }
+
+  // Runs fn in a child process that, when we are root, first becomes "nobody":
+  // permissions do not bind root. Gives fn's result as the exit status.
+  static constexpr int kCannotDropPrivileges = 2;
+  template <class F>
+  static int Unprivileged(F fn) {
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+      if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(kCannotDropPrivileges);
+      ::_exit(fn());
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
 };
 
 TEST_F(Normalise, RewritesByNameAndSizeAndLeavesOthersAlone) {
@@ -143,24 +159,34 @@ TEST_F(Normalise, AReadOnlyFolderLeavesEveryFileIntact) {
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   fs::permissions(tmp.path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
-  // Permissions do not bind root: the pass then runs in a child without privileges.
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+  const int status = Unprivileged([this] {
     {
       TFolderVisit visit(FromOSBytes(dir.string()));  // the pictures must be readable
-      if (!visit.Entered() || !LoadMotifPixmap(u"beach.png")) ::_exit(3);
+      if (!visit.Entered() || !LoadMotifPixmap(u"beach.png")) return 3;
     }
-    ::_exit(Run() == 0 ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "could not drop privileges";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return Run() == 0 ? 0 : 1;
+  });
+  if (status == kCannotDropPrivileges) GTEST_SKIP() << "could not drop privileges";
+  EXPECT_EQ(status, 0);
   EXPECT_EQ(Bytes(dir / "beach.png"), a);
   EXPECT_EQ(Bytes(dir / "big.jpg"), b);
+}
+
+TEST_F(Normalise, AProgramFolderThatCanBeEnteredButNotListedStillFindsItsMotifs) {
+  Png("beach.png", 300, 300);
+  fs::permissions(dir, fs::perms::all);
+  fs::permissions(dir / "beach.png", fs::perms::all);
+  // Mode 0311: enter yes, list no; the game's relative "Motives/" is still reachable.
+  fs::permissions(tmp.path(), fs::perms::owner_write | fs::perms::owner_exec | fs::perms::group_exec |
+                                  fs::perms::others_exec);
+  const int status = Unprivileged([this] {
+    if (::chdir(tmp.path().c_str()) != 0) return 3;
+    return NormaliseMotives(u"Motives/") == 1 ? 0 : 1;
+  });
+  fs::permissions(tmp.path(), fs::perms::owner_all);
+  if (status == kCannotDropPrivileges) GTEST_SKIP() << "could not drop privileges";
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(IsJpeg(dir / "beach.png"));
 }
 
 TEST_F(Normalise, LinksAreReplacedNotWrittenThroughAndFifosAreNotOpened) {
