@@ -6,7 +6,8 @@
 //
 // Threads: every method except Render belongs to the main thread; Render belongs
 // to the mixing thread. They share voices only through atomics and the two
-// single-producer, single-consumer rings.
+// single-producer, single-consumer rings. The handle table lives in fa_mixer.cpp,
+// rendering in fa_render.cpp.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -17,7 +18,8 @@ using TFaClock = int (*)();  // 32-bit wrapping milliseconds
 
 // A mixer sound: its frames plus one guard frame (a copy of the first frame when
 // looping, of the last otherwise) so interpolation never reads past the buffer.
-// Reference counts change on the main thread only.
+// Immutable once created. References are taken on the main thread and dropped
+// there, or by a mixing thread that outlived its output and frees its mixer.
 struct TFaSound {
   int hertz = 0;
   int channels = 0;
@@ -26,7 +28,7 @@ struct TFaSound {
   int length = 0;  // frames, without the guard frame
   bool loop = false;
   std::vector<uint8_t> data;
-  int refs = 1;
+  std::atomic<int> refs{1};
 };
 
 struct TFaVoice;
@@ -42,12 +44,17 @@ class TFaMixer {
   static constexpr int kStartDelayMs = 20;
   static constexpr uint32_t kGenerationStep = 4096;
 
-  explicit TFaMixer(TFaClock clock, int output_rate = 44100);
+  // Every slot's generation starts at first_generation, so a mixer that follows
+  // another can start where that one's LastGeneration left off: handles of the
+  // old mixer are then stale in the new one.
+  explicit TFaMixer(TFaClock clock, int output_rate = 44100,
+                    uint32_t first_generation = kGenerationStep);
   ~TFaMixer();  // only after the mixing thread is gone
   TFaMixer(const TFaMixer&) = delete;
   TFaMixer& operator=(const TFaMixer&) = delete;
 
   int OutputRate() const { return _rate; }
+  uint32_t LastGeneration() const { return _last_generation; }
 
   // Sound creation does not need a mixer; null for a length or rate of 0, other
   // bit depths or channel counts, or sizes beyond the caps.
@@ -73,12 +80,9 @@ class TFaMixer {
   // Mixing thread: renders kBlockFrames stereo frames (left, right) into out.
   void Render(int16_t* out);
 
-  // For tests and measurements.
-  int ActiveVoices() const { return _active_count.load(std::memory_order_relaxed); }
-  int VoiceRecords() const { return int(_records.size()); }
-  int64_t DroppedPlays() const { return _dropped; }
-
  private:
+  friend class TFaMixerProbe;  // tests look at the records
+
   struct Slot {
     uint32_t generation = kGenerationStep;
     int next_free = 0;
@@ -92,6 +96,7 @@ class TFaMixer {
   void ReleaseSlot(int index);
   TFaVoice* TakeRecord();
   // Mixing thread.
+  void TakeNewVoices(int now);
   bool MixVoice(TFaVoice* v, int32_t* acc, int frames);
   bool PushRecycle(TFaVoice* v);
 
@@ -101,7 +106,7 @@ class TFaMixer {
   std::vector<Slot> _slots;
   std::vector<std::unique_ptr<TFaVoice>> _records;  // main thread grows it
   std::vector<TFaVoice*> _pool;                     // main thread: reusable records
-  int64_t _dropped = 0;
+  uint32_t _last_generation;                        // main thread
 
   TFaVoice* _input[kRingSize] = {};
   alignas(64) std::atomic<uint32_t> _in_write{0};  // main thread
@@ -112,6 +117,5 @@ class TFaMixer {
 
   // Mixing thread only.
   TFaVoice* _active = nullptr;
-  std::atomic<int> _active_count{0};
   std::vector<int32_t> _acc;
 };

@@ -7,72 +7,79 @@
 
 #include "platform/thread_util.h"
 
-TFaOutput::TFaOutput(std::unique_ptr<TFaDevice> device, TFaClock clock)
-    : _device(std::move(device)), _mixer(clock, _device->Rate()) {}
+namespace {
+// How long one wait for the device may last before the thread looks at its
+// running flag again.
+constexpr int kWaitMs = 100;
+}  // namespace
 
+TFaOutput::TFaOutput(std::unique_ptr<TFaDevice> device, TFaClock clock, uint32_t first_generation)
+    : _s(std::make_shared<TShared>(std::move(device), clock, first_generation)) {}
+
+// A thread left inside the device holds its own share of what it uses.
 TFaOutput::~TFaOutput() {
   if (_thread.joinable()) Stop(1000);
 }
 
 bool TFaOutput::Start() {
-  _running.store(true, std::memory_order_release);
-  _alive.store(true, std::memory_order_release);
+  if (_thread.joinable() || _detached) return false;
+  _s->running.store(true, std::memory_order_release);
+  _s->alive.store(true, std::memory_order_release);
   try {
-    _thread = StartThreadWithoutAlarm([this] { Run(); });
+    _thread = StartThreadWithoutAlarm(Run, _s);
   } catch (const std::system_error&) {
-    _running.store(false);
-    _alive.store(false);
+    _s->running.store(false);
+    _s->alive.store(false);
     return false;
   }
   return true;
 }
 
-bool TFaOutput::WriteBlock(const uint8_t* p, size_t n) {
-  size_t done = 0;
-  while (done < n) {
-    if (!_running.load(std::memory_order_acquire)) return false;
-    const int ready = _device->WaitWritable(100);
-    if (ready == 0) continue;  // re-check the running flag
-    if (ready < 0) return false;
-    const long w = _device->Write(p + done, n - done);
-    if (w < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
-      return false;
-    }
-    done += size_t(w);
-  }
-  return true;
-}
-
-void TFaOutput::Run() {
+// Renders a block, then writes it whole: after a short write the rest follows as
+// soon as the device takes data again, even after errors in between, so the
+// stream never loses part of a frame.
+void TFaOutput::Run(const std::shared_ptr<TShared>& shared) {
+  TShared& s = *shared;
   int16_t block[TFaMixer::kBlockFrames * 2];
+  const auto* bytes = reinterpret_cast<const uint8_t*>(block);
+  size_t done = sizeof block;  // bytes of the block written: none pending
   const auto block_time =
-      std::chrono::microseconds(int64_t(TFaMixer::kBlockFrames) * 1000000 / _mixer.OutputRate());
-  while (_running.load(std::memory_order_acquire)) {
-    _mixer.Render(block);
-    _blocks.fetch_add(1, std::memory_order_relaxed);
-    if (!WriteBlock(reinterpret_cast<const uint8_t*>(block), sizeof block) &&
-        _running.load(std::memory_order_acquire)) {
-      // A device error: do not spin; lose this block and go on.
-      _errors.fetch_add(1, std::memory_order_relaxed);
+      std::chrono::microseconds(int64_t(TFaMixer::kBlockFrames) * 1000000 / s.mixer.OutputRate());
+  while (s.running.load(std::memory_order_acquire)) {
+    if (done == sizeof block) {
+      s.mixer.Render(block);
+      done = 0;
+    }
+    const int ready = s.device->WaitWritable(kWaitMs);
+    if (ready == 0) continue;  // look at the running flag again
+    const long w = ready > 0 ? s.device->Write(bytes + done, sizeof block - done) : -1;
+    if (w > 0) {
+      done += size_t(w);
+    } else if (ready > 0 && (w == 0 || errno == EAGAIN)) {
+      // It said it had room and took nothing: do not spin on it.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } else if (ready < 0 || errno != EINTR) {
+      // A device error (or a device gone): wait a block's time, then try again.
       std::this_thread::sleep_for(block_time);
     }
   }
-  _alive.store(false, std::memory_order_release);
+  s.alive.store(false, std::memory_order_release);
 }
 
 bool TFaOutput::Stop(int deadline_ms) {
-  if (!_thread.joinable()) return true;
-  _running.store(false, std::memory_order_release);
+  if (!_thread.joinable() && !_detached) return true;
+  _s->running.store(false, std::memory_order_release);
   // The 1 ms alarm cuts sleeps short on the main thread, so wait against a clock.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadline_ms);
   while (Alive() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   if (Alive()) {
-    _thread.detach();
+    if (_thread.joinable()) _thread.detach();
+    _detached = true;
     return false;
   }
-  _thread.join();
-  _device->Reset();
+  if (_thread.joinable()) _thread.join();
+  _detached = false;
+  _s->device->Reset();
   return true;
 }

@@ -1,7 +1,10 @@
 // The mixing thread: renders one block after another and writes each to the
-// output device, until asked to stop.
+// output device, until asked to stop. The thread shares the device and the mixer
+// with its TFaOutput, so a thread stuck in a device that never returns keeps them
+// and frees them itself once it leaves.
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <thread>
 
@@ -10,33 +13,34 @@
 
 class TFaOutput {
  public:
-  TFaOutput(std::unique_ptr<TFaDevice> device, TFaClock clock);
+  TFaOutput(std::unique_ptr<TFaDevice> device, TFaClock clock,
+            uint32_t first_generation = TFaMixer::kGenerationStep);
   ~TFaOutput();  // stops the thread if it still runs (see Stop)
+  TFaOutput(const TFaOutput&) = delete;
+  TFaOutput& operator=(const TFaOutput&) = delete;
 
-  TFaMixer& Mixer() { return _mixer; }
-  TFaDevice& Device() { return *_device; }
+  TFaMixer& Mixer() { return _s->mixer; }
 
   // Starts the mixing thread (with SIGALRM blocked); false when it cannot start.
   bool Start();
-  // Asks the thread to end and waits until deadline_ms have passed. If it ended,
-  // resets the device and joins: true. Otherwise the thread is left running,
-  // detached, and false means nothing it uses may be freed.
+  // Asks the thread to end and waits until deadline_ms have passed. True once it
+  // has ended (the device is then reset). False when it is still inside the
+  // device: it is left to run on its own, and a later Stop may wait again.
   bool Stop(int deadline_ms);
-  bool Alive() const { return _alive.load(std::memory_order_acquire); }
-  int64_t Blocks() const { return _blocks.load(std::memory_order_relaxed); }
-  int64_t WriteErrors() const { return _errors.load(std::memory_order_relaxed); }
+  bool Alive() const { return _s->alive.load(std::memory_order_acquire); }
 
  private:
-  void Run();
-  // Writes the whole block (short writes, EINTR and EAGAIN go on where they
-  // stopped, keeping frames whole); false when stopped or on a device error.
-  bool WriteBlock(const uint8_t* p, size_t n);
+  struct TShared {
+    TShared(std::unique_ptr<TFaDevice> d, TFaClock clock, uint32_t generation)
+        : device(std::move(d)), mixer(clock, device->Rate(), generation) {}
+    std::unique_ptr<TFaDevice> device;
+    TFaMixer mixer;
+    std::atomic<bool> running{false};
+    std::atomic<bool> alive{false};
+  };
+  static void Run(const std::shared_ptr<TShared>& s);
 
-  std::unique_ptr<TFaDevice> _device;
-  TFaMixer _mixer;
+  std::shared_ptr<TShared> _s;
   std::thread _thread;
-  std::atomic<bool> _running{false};
-  std::atomic<bool> _alive{false};
-  std::atomic<int64_t> _blocks{0};
-  std::atomic<int64_t> _errors{0};
+  bool _detached = false;
 };

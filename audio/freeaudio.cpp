@@ -2,27 +2,30 @@
 #include "audio/freeaudio.h"
 
 #include "audio/fa_output.h"
-
-#include <vector>
+#include "platform/thread_util.h"
 
 namespace {
 TFaOutput* g_out = nullptr;
 constexpr int kCloseDeadlineMs = 1000;
 TFaDeviceOpener g_opener = nullptr;
-// Never destroyed: abandoned mixers stay reachable until the process ends.
-auto* const g_abandoned = new std::vector<TFaOutput*>;
+// Where the next mixer's channel generations start: past every handle that an
+// earlier mixer gave out, so channel objects that outlive a restart stay stale.
+uint32_t g_generation = TFaMixer::kGenerationStep;
+
+std::unique_ptr<TFaDevice> OpenSoundDevice() {
+  // Libraries may start threads while a device opens (a sound server's client);
+  // they inherit this mask and must never take the 1 ms alarm.
+  TAlarmBlock block;
+  if (g_opener) return g_opener();
+  return OpenOSSDevice("/dev/dsp");
+}
 }  // namespace
 
 int fa_Init(int mode) {
   if (mode != 0 || g_out) return -1;
-  std::unique_ptr<TFaDevice> dev = g_opener ? g_opener() : OpenOSSDevice("/dev/dsp");
+  std::unique_ptr<TFaDevice> dev = OpenSoundDevice();
   if (!dev) return -1;
-  return fa_InitWithDevice(std::move(dev));
-}
-
-int fa_InitWithDevice(std::unique_ptr<TFaDevice> device, TFaClock clock) {
-  if (g_out || !device) return -1;
-  auto out = std::make_unique<TFaOutput>(std::move(device), clock);
+  auto out = std::make_unique<TFaOutput>(std::move(dev), nullptr, g_generation);
   if (!out->Start()) return -1;
   g_out = out.release();
   return 0;
@@ -32,17 +35,16 @@ void fa_SetDeviceOpener(TFaDeviceOpener opener) { g_opener = opener; }
 
 void fa_Close() {
   if (!g_out) return;
-  TFaOutput* out = g_out;
+  std::unique_ptr<TFaOutput> out(g_out);
   g_out = nullptr;
-  // A thread stuck in the device keeps everything it uses: free nothing then, and
-  // keep the mixer reachable for as long as the process lives.
-  if (out->Stop(kCloseDeadlineMs)) delete out;
-  else g_abandoned->push_back(out);
+  g_generation = out->Mixer().LastGeneration();
+  // A thread stuck in the device keeps its share of the mixer and the device and
+  // frees them when it comes back.
+  out->Stop(kCloseDeadlineMs);
 }
 
 bool fa_Running() { return g_out != nullptr; }
 TFaMixer* fa_Mixer() { return g_out ? &g_out->Mixer() : nullptr; }
-TFaOutput* fa_Output() { return g_out; }
 
 TFaSound* fa_CreateSound(int length, int bits, int channels, int hertz, const void* samples,
                         int loop) {

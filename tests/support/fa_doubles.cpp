@@ -1,9 +1,11 @@
-// The memory output device (the OSS device lives in oss_device.cpp).
-#include "audio/fa_device.h"
+// The memory output device and the mixer started on a chosen device.
+#include "tests/support/fa_doubles.h"
 
 #include <cerrno>
 #include <chrono>
 #include <thread>
+
+#include "audio/freeaudio.h"
 
 namespace {
 int64_t NowUs() {
@@ -61,4 +63,17 @@ std::vector<uint8_t> TFaMemoryDevice::Bytes() const {
 size_t TFaMemoryDevice::ByteCount() const {
   std::lock_guard<std::mutex> lock(_mutex);
   return _bytes.size();
+}
+
+namespace {
+std::unique_ptr<TFaDevice> g_next;
+}  // namespace
+
+int StartMixerOn(std::unique_ptr<TFaDevice> device) {
+  g_next = std::move(device);
+  fa_SetDeviceOpener([] { return std::move(g_next); });
+  const int r = fa_Init(0);
+  fa_SetDeviceOpener(nullptr);
+  g_next.reset();
+  return r;
 }
