@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "draw2d/glx_video_mode.h"
+#include "draw2d/glx_window_name.h"
 #include "platform/app.h"
 #include "platform/system.h"
 
@@ -108,13 +108,6 @@ bool Start() {
 
 Bool IsMapNotifyOf(Display*, XEvent* ev, XPointer arg) {
   return ev->type == MapNotify && ev->xmap.window == reinterpret_cast<Window>(arg);
-}
-
-void StoreTitle(Display* d, Window w) {
-  std::string title;
-  title.reserve(AppTitle.size());
-  for (char16_t c : AppTitle) title.push_back(static_cast<char>(c & 0xff));
-  XStoreName(d, w, title.c_str());
 }
 
 // Frees everything a record holds and marks it closed; the memory stays with its owner.
@@ -289,8 +282,8 @@ TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int 
                          : CreateWindowed(r, is_shared ? 100 : width, is_shared ? 100 : height);
   if (!made || trap.Failed()) return Discard(r);
   if (!CreateContext(r, is_shared ? nullptr : ShareList(), trap)) return Discard(r);
+  NameWindow(s.display, r->window);
   if (!is_shared) ShowWindow(r, full);
-  StoreTitle(s.display, r->window);
   const bool injected = !is_shared && s.fail_next;
   if (injected) s.fail_next = false;
   if (trap.Failed() || injected) return Discard(r);

@@ -12,6 +12,7 @@ std::u16string AppFile;
 std::u16string AppDir;
 std::u16string LaunchDir;
 std::u16string AppTitle = u"Application";
+std::u16string AppClass;
 std::vector<std::u16string> AppArgs;
 
 namespace {

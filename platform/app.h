@@ -8,6 +8,9 @@ extern std::u16string AppFile;    // path of the running executable ("." when un
 extern std::u16string AppDir;     // its directory ("/" for a program in the root)
 extern std::u16string LaunchDir;  // current directory at process start, "\" turned to "/"
 extern std::u16string AppTitle;   // window title; the game replaces the default
+// Window class (WM_CLASS) that docks and task lists group windows by; the instance
+// name is its ASCII lower-case form. The process entry sets the program's file name.
+extern std::u16string AppClass;
 extern std::vector<std::u16string> AppArgs;  // command line, program path first
 
 // Registers fn to run at End; handlers run in reverse order of registration.

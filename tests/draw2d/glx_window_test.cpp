@@ -1,19 +1,22 @@
 // The graphics window on the X server of $DISPLAY (Xvfb with Mesa's software GL):
-// what Graphics makes, what a second call leaves, the close button, the shared
-// context and foreign windows.
+// what Graphics makes, what a second call leaves, how each window names itself,
+// the close button, the shared context and foreign windows.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "draw2d/app_icon.h"
 #include "draw2d/draw2d_graphics.h"
 #include "draw2d/gl_draw2d_driver.h"
 #include "draw2d/glx_graphics.h"
 #include "draw2d/graphics.h"
+#include "pixmap/pixmap.h"
 #include "platform/app.h"
 #include "platform/polled_input.h"
 #include "platform/system.h"
+#include "platform/ustring.h"
 #include "tests/support/env.h"
 #include "tests/support/gl_window.h"
 
@@ -164,6 +167,43 @@ TEST_F(GLXWindowTest, TwoGraphicsCallsLeaveOneVisibleWindowOfTheSecondSize) {
   MoveMouse(5, 5);
   Flip(0);
   EXPECT_EQ(GLCurrentRecord(), nullptr);
+}
+
+// Two sizes with distinct channels, so order, layout and alpha all show.
+std::vector<Ref<TPixmap>> ProbeIcon() {
+  Ref<TPixmap> wide = CreatePixmap(2, 1, FormatRGBA8888);
+  WritePixel(wide, 0, 0, static_cast<int>(0x80112233u));
+  WritePixel(wide, 1, 0, static_cast<int>(0xFF445566u));
+  Ref<TPixmap> tall = CreatePixmap(1, 2, FormatRGB888);  // no alpha: opaque
+  WritePixel(tall, 0, 0, 0x778899);
+  WritePixel(tall, 0, 1, 0xAABBCC);
+  return {wide, nullptr, tall};
+}
+
+TEST_F(GLXWindowTest, BothWindowsOfTheGameCarryClassUtf8TitleAndIcon) {
+  const std::string title = UniqueTitle("named") + " Kachel \xc3\xbc \xe2\x82\xac";
+  AppTitle = FromOSBytes(title);
+  AppClass = u"TessProbe";
+  SetAppIcon(ProbeIcon());
+  const std::vector<uint32_t> icon = {2, 1, 0x80112233u, 0xFF445566u, 1, 2, 0xFF778899u, 0xFFAABBCCu};
+  TProbeDisplay probe;
+  ASSERT_TRUE(probe.Get());
+  for (auto [w, h] : {std::pair{480, 320}, {800, 600}}) {
+    ASSERT_TRUE(Graphics(w, h, 0, 60, 0));
+    const unsigned long win = GLCurrentRecord()->window;
+    EXPECT_EQ(probe.WindowClass(win), (std::pair<std::string, std::string>("tessprobe", "TessProbe")));
+    EXPECT_EQ(probe.TextProperty(win, "_NET_WM_NAME", "UTF8_STRING"), title);
+    EXPECT_EQ(probe.CardinalProperty(win, "_NET_WM_ICON"), icon);
+  }
+  // A lone surrogate must not make the UTF-8 name invalid.
+  AppTitle = u"a\xD800" u"b";
+  ASSERT_TRUE(Graphics(64, 64, 0, 60, 0));
+  EXPECT_EQ(probe.TextProperty(GLCurrentRecord()->window, "_NET_WM_NAME", "UTF8_STRING"), "a\xEF\xBF\xBD" "b");
+  SetAppIcon({});
+  AppClass.clear();
+  ASSERT_TRUE(Graphics(64, 64, 0, 60, 0));
+  EXPECT_EQ(probe.WindowClass(GLCurrentRecord()->window).second, "");
+  EXPECT_TRUE(probe.CardinalProperty(GLCurrentRecord()->window, "_NET_WM_ICON").empty());
 }
 
 TEST_F(GLXWindowTest, TheWindowsCloseRequestMakesAppTerminateReturnOneOnce) {

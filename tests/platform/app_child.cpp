@@ -37,6 +37,7 @@ void Body() {
   if (mode == "where") {
     Print("AppFile", AppFile);
     Print("AppDir", AppDir);
+    Print("AppClass", AppClass);
     Print("LaunchDir", LaunchDir);
     char cwd[4096];
     std::printf("cwd=%s\n", getcwd(cwd, sizeof cwd) ? cwd : "?");

@@ -74,6 +74,7 @@ TEST(AppEntry, ProgramStartedElsewhereRunsInItsOwnDirectoryAndFindsFilesBesideIt
   EXPECT_EQ(WEXITSTATUS(r.status), 0);
   EXPECT_NE(r.out.find("AppFile=" + (real_bin / "child").string() + "\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("AppDir=" + real_bin.string() + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("AppClass=child\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("cwd=" + real_bin.string() + "\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("LaunchDir=" + real_else.string() + "\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("beside=found me"), std::string::npos) << r.out;
