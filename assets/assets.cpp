@@ -18,6 +18,11 @@ TESS_ASSET(tess_asset_sfx_jingle)
 TESS_ASSET(tess_asset_sfx_click)
 TESS_ASSET(tess_asset_sfx_paper_mix)
 TESS_ASSET(tess_asset_sfx_fanfare)
+TESS_ASSET(tess_asset_icon_16)
+TESS_ASSET(tess_asset_icon_32)
+TESS_ASSET(tess_asset_icon_48)
+TESS_ASSET(tess_asset_icon_64)
+TESS_ASSET(tess_asset_icon_128)
 #undef TESS_ASSET
 
 void RegisterAssets() {
@@ -37,6 +42,12 @@ void RegisterAssets() {
       {u"Sounds\\Mouse_click.ogg", tess_asset_sfx_click, tess_asset_sfx_click_size},
       {u"Sounds\\papper taidying.ogg", tess_asset_sfx_paper_mix, tess_asset_sfx_paper_mix_size},
       {u"Sounds\\trumpets fanfar.ogg", tess_asset_sfx_fanfare, tess_asset_sfx_fanfare_size},
+      // The program icon for the window properties, after the game's ten files.
+      {u"Icons\\tessolino-16.png", tess_asset_icon_16, tess_asset_icon_16_size},
+      {u"Icons\\tessolino-32.png", tess_asset_icon_32, tess_asset_icon_32_size},
+      {u"Icons\\tessolino-48.png", tess_asset_icon_48, tess_asset_icon_48_size},
+      {u"Icons\\tessolino-64.png", tess_asset_icon_64, tess_asset_icon_64_size},
+      {u"Icons\\tessolino-128.png", tess_asset_icon_128, tess_asset_icon_128_size},
   };
   for (const Entry& e : entries) IncbinAdd(e.name, e.data, e.size);
 }

@@ -11,6 +11,7 @@
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
 #include "draw2d/image_font.h"
+#include "game/app_identity.h"
 #include "game/buttons.h"
 #include "game/draw_puzzle.h"
 #include "game/frame.h"
@@ -116,7 +117,7 @@ void main() {
 #endif
   StartAudioModules();
   PixmapLoaders();
-  AppTitle = u"Tessolino";
+  NameGameWindows();
   OpenWindow(480, 320);
   NormaliseMotives(kMotivesFolder);
   DebugLog(u"Done");

@@ -1,6 +1,7 @@
-// The ten embedded files: registered under their exact names, served as "incbin::"
-// streams over the same bytes as the committed files, and decoded by the program's
-// own loaders to the sizes, layouts, channel counts and levels the game relies on.
+// The embedded files (the game's ten and the program icon): registered under their
+// exact names, served as "incbin::" streams over the same bytes as the committed
+// files, and decoded by the program's own loaders to the sizes, layouts, channel
+// counts and levels the game relies on.
 // Needs no display (fonts are only measured, pictures only decoded).
 #include <gtest/gtest.h>
 
@@ -42,6 +43,12 @@ const Asset kAssets[] = {
     {u"Sounds\\Mouse_click.ogg", "Sounds/Mouse_click.ogg"},
     {u"Sounds\\papper taidying.ogg", "Sounds/papper taidying.ogg"},
     {u"Sounds\\trumpets fanfar.ogg", "Sounds/trumpets fanfar.ogg"},
+    // After the game's ten: the program icon for the windows.
+    {u"Icons\\tessolino-16.png", "Icons/tessolino-16.png"},
+    {u"Icons\\tessolino-32.png", "Icons/tessolino-32.png"},
+    {u"Icons\\tessolino-48.png", "Icons/tessolino-48.png"},
+    {u"Icons\\tessolino-64.png", "Icons/tessolino-64.png"},
+    {u"Icons\\tessolino-128.png", "Icons/tessolino-128.png"},
 };
 
 std::u16string Url(const char16_t* name) { return std::u16string(u"incbin::") + name; }
@@ -202,6 +209,20 @@ TEST_F(EmbeddedAssets, ArrowButtonsPointLeftAndRightAndMirrorEachOther) {
   EXPECT_EQ(Alpha(l, 12, 5), 0);
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 120; ++x) ASSERT_EQ(l->ReadPixel(x, y), r->ReadPixel(119 - x, y)) << x << "," << y;
+}
+
+TEST_F(EmbeddedAssets, IconIsSquareInEverySizeWithTransparentCornersAndAnOpaqueBoard) {
+  for (int size : kEmbeddedIconSizes) {
+    SCOPED_TRACE(size);
+    const std::string n = std::to_string(size);
+    Ref<TPixmap> icon = LoadPixmapPNG(Url((u"Icons\\tessolino-" + U16(n) + u".png").c_str()));
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->width, size);
+    EXPECT_EQ(icon->height, size);
+    EXPECT_EQ(icon->format, FormatRGBA8888);
+    EXPECT_EQ(Alpha(icon, 0, size - 1), 0);
+    EXPECT_EQ(Alpha(icon, size / 2, size / 2), 255);
+  }
 }
 
 TEST_F(EmbeddedAssets, SoundsDecodeWithTheirChannelsRateLengthAndLevel) {

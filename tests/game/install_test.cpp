@@ -1,7 +1,8 @@
 // tools/install as a player runs it, into a temporary home: the program with its
 // default pictures, the launcher, a valid menu entry and every icon size; the game
-// started through the launcher under a private X server; an update that keeps the
-// player's pictures; and an uninstall that leaves nothing but those pictures.
+// started through the launcher under a private X server, its window naming the
+// game's class and carrying its icon; an update that keeps the player's pictures;
+// and an uninstall that leaves nothing but those pictures.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,13 +11,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -27,12 +26,8 @@
 #include "platform/stream.h"
 #include "private_x.h"
 #include "tests/support/env.h"
+#include "tests/support/gl_window.h"
 #include "tests/support/temp_dir.h"
-
-// Xlib last: its macros clash with the test framework.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -127,7 +122,8 @@ class Install : public ::testing::Test {
   }
 };
 
-// The game started through the launcher: a mapped 800 x 600 window that carries its name.
+// The game started through the launcher, and a connection of the test's own that
+// looks at its windows.
 class TGame {
  public:
   explicit TGame(const fs::path& launcher, const fs::path& cwd) {
@@ -140,50 +136,54 @@ class TGame {
       ::execl(launcher.c_str(), "tessolino", static_cast<char*>(nullptr));
       ::_exit(127);
     }
-    display_ = XOpenDisplay(nullptr);
   }
   ~TGame() {
     if (pid_ > 0) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
-    if (display_) XCloseDisplay(display_);
   }
-  Display* display() const { return display_; }
+  TProbeDisplay& probe() { return probe_; }
 
-  // The game window, 0 when none appeared within the time.
-  Window WaitForGameWindow() {
-    for (int i = 0; i < 300 && display_; ++i) {
-      if (Window w = Find()) return w;
+  // The mapped 800 x 600 game window, 0 when none appeared within the time.
+  unsigned long WaitForGameWindow() {
+    for (int i = 0; i < 300 && probe_.Get(); ++i) {
+      for (unsigned long w : probe_.ViewableWindowsNamed("Tessolino")) {
+        int width = 0, height = 0;
+        if (probe_.WindowSize(w, &width, &height, nullptr) && width == 800 && height == 600) return w;
+      }
       std::this_thread::sleep_for(100ms);
     }
     return 0;
   }
 
  private:
-  Window Find() {
-    Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    XSync(display_, False);
-    if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < count && !found; ++i) {
-      XWindowAttributes wa;
-      char* name = nullptr;
-      if (!XGetWindowAttributes(display_, children[i], &wa) || wa.map_state != IsViewable) continue;
-      if (wa.width != 800 || wa.height != 600) continue;
-      if (XFetchName(display_, children[i], &name) && name) {
-        if (std::string(name) == "Tessolino") found = children[i];
-        XFree(name);
-      }
-    }
-    if (children) XFree(children);
-    return found;
-  }
-
   pid_t pid_ = -1;
-  Display* display_ = nullptr;
+  TProbeDisplay probe_;
 };
+
+// The sizes in a _NET_WM_ICON value: width, height and the pixels, one after another.
+std::vector<int> IconSizes(const std::vector<uint32_t>& icon) {
+  std::vector<int> sizes;
+  for (size_t at = 0; at + 1 < icon.size(); at += 2 + size_t{icon[at]} * icon[at + 1]) {
+    if (icon[at] != icon[at + 1]) return {};
+    sizes.push_back(static_cast<int>(icon[at]));
+  }
+  return sizes;
+}
+
+// The window names the game's class and carries the icon the installer put in the theme.
+void ExpectGameIdentity(TProbeDisplay& probe, unsigned long window) {
+  EXPECT_EQ(probe.WindowClass(window), (std::pair<std::string, std::string>("tessolino", "Tessolino")));
+  EXPECT_EQ(probe.TextProperty(window, "_NET_WM_NAME", "UTF8_STRING"), "Tessolino");
+  const std::vector<uint32_t> icon = probe.CardinalProperty(window, "_NET_WM_ICON");
+  EXPECT_EQ(IconSizes(icon), (std::vector<int>{16, 32, 48, 64, 128}));
+  Ref<TPixmap> small = LoadPixmapPNG(TUrl(SourceDir() + "/assets/Icons/tessolino-16.png"));
+  ASSERT_TRUE(small);
+  ASSERT_GE(icon.size(), 2u + 256u);
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(icon[2 + i], static_cast<uint32_t>(ReadPixel(small, i % 16, i / 16))) << "pixel " << i;
+}
 
 TEST_F(Install, InstallsAPlayableGameAndUninstallsAllButThePictures) {
   const TRun install = InstallBuilt();
@@ -218,8 +218,9 @@ TEST_F(Install, InstallsAPlayableGameAndUninstallsAllButThePictures) {
 
   if (UsePrivateXServer() && DisplayAvailable()) {
     TGame game(launcher, tmp.path());
-    ASSERT_TRUE(game.display());
-    EXPECT_NE(game.WaitForGameWindow(), 0u) << "the installed game opened no window";
+    const unsigned long window = game.WaitForGameWindow();
+    ASSERT_NE(window, 0u) << "the installed game opened no window";
+    ExpectGameIdentity(game.probe(), window);
   }
   // The game found its own folder through the link and left the default pictures as they are.
   ExpectDefaultPictures(app / "Motives");

@@ -1,0 +1,23 @@
+// The game's title, window class and icon. Leans on the embedded icon files, the
+// PNG loader and the drawing layer's icon setting.
+#include "game/app_identity.h"
+
+#include <string>
+#include <vector>
+
+#include "assets/assets.h"
+#include "draw2d/app_icon.h"
+#include "pixmap/pixmap_loader.h"
+#include "platform/app.h"
+#include "platform/stream.h"
+
+void NameGameWindows() {
+  AppTitle = u"Tessolino";
+  AppClass = u"Tessolino";
+  std::vector<Ref<TPixmap>> icon;
+  for (int size : kEmbeddedIconSizes) {
+    const std::string n = std::to_string(size);
+    icon.push_back(LoadPixmapPNG(TUrl(u"incbin::Icons\\tessolino-" + std::u16string(n.begin(), n.end()) + u".png")));
+  }
+  SetAppIcon(icon);
+}
