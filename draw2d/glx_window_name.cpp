@@ -11,37 +11,23 @@
 
 #include "draw2d/app_icon.h"
 #include "platform/app.h"
+#include "platform/ustring.h"
 
 namespace {
 
-// UTF-8 for the EWMH texts; a lone surrogate becomes U+FFFD, since a window
-// manager may refuse a name that is not valid UTF-8.
-std::string Utf8(const std::u16string& text) {
-  std::string out;
+// UTF-8 for the EWMH texts. Every lone surrogate becomes U+FFFD first (the string
+// conversion would turn some back into raw bytes), since a window manager may
+// refuse a name that is not valid UTF-8.
+std::string Utf8(std::u16string text) {
   for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | c >> 6);
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | c >> 12);
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | c >> 18);
-      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+    const bool high = text[i] >= 0xD800 && text[i] < 0xDC00;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      ++i;
+    } else if (text[i] >= 0xD800 && text[i] < 0xE000) {
+      text[i] = 0xFFFD;
     }
   }
-  return out;
+  return ToOSBytes(text);
 }
 
 // WM_NAME holds 8-bit text: the low byte of each code unit.

@@ -10,14 +10,15 @@
 #include "pixmap/pixmap_loader.h"
 #include "platform/app.h"
 #include "platform/stream.h"
+#include "platform/ustring.h"
 
 void NameGameWindows() {
   AppTitle = u"Tessolino";
   AppClass = u"Tessolino";
   std::vector<Ref<TPixmap>> icon;
   for (int size : kEmbeddedIconSizes) {
-    const std::string n = std::to_string(size);
-    icon.push_back(LoadPixmapPNG(TUrl(u"incbin::Icons\\tessolino-" + std::u16string(n.begin(), n.end()) + u".png")));
+    const std::u16string name = u"incbin::Icons\\tessolino-" + U16(std::to_string(size)) + u".png";
+    icon.push_back(LoadPixmapPNG(TUrl(name)));
   }
   SetAppIcon(icon);
 }

@@ -106,7 +106,8 @@ int AppStubMain(int argc, char** argv, void (*body)()) {
 
   AppFile = FromOSBytes(ReadExeLink());
   AppDir = AppDirOf(AppFile);
-  if (const auto slash = AppFile.rfind(u'/'); slash != std::u16string::npos) AppClass = AppFile.substr(slash + 1);
+  if (const auto slash = AppFile.rfind(u'/'); slash != std::u16string::npos)
+    AppClass = AppFile.substr(slash + 1);
 
   // "." when the start folder was removed or cannot be read.
   const std::u16string launch = CurrentDir();

@@ -195,10 +195,11 @@ TEST_F(GLXWindowTest, BothWindowsOfTheGameCarryClassUtf8TitleAndIcon) {
     EXPECT_EQ(probe.TextProperty(win, "_NET_WM_NAME", "UTF8_STRING"), title);
     EXPECT_EQ(probe.CardinalProperty(win, "_NET_WM_ICON"), icon);
   }
-  // A lone surrogate must not make the UTF-8 name invalid.
-  AppTitle = u"a\xD800" u"b";
+  // Lone surrogates must not make the UTF-8 name invalid.
+  AppTitle = u"a\xD800" u"b\xDC80";
   ASSERT_TRUE(Graphics(64, 64, 0, 60, 0));
-  EXPECT_EQ(probe.TextProperty(GLCurrentRecord()->window, "_NET_WM_NAME", "UTF8_STRING"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(probe.TextProperty(GLCurrentRecord()->window, "_NET_WM_NAME", "UTF8_STRING"),
+            "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
   SetAppIcon({});
   AppClass.clear();
   ASSERT_TRUE(Graphics(64, 64, 0, 60, 0));

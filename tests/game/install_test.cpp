@@ -103,8 +103,11 @@ class Install : public ::testing::Test {
   TempDir tmp;
   fs::path home = tmp.path() / "home";
   fs::path data = tmp.path() / "data";  // $XDG_DATA_HOME
-  std::map<std::string, std::string> env{
-      {"HOME", home.string()}, {"XDG_DATA_HOME", data.string()}, {"PATH", "/usr/bin:/bin"}};
+  // An empty value unsets: the install refuses to run under sudo.
+  std::map<std::string, std::string> env{{"HOME", home.string()},
+                                         {"XDG_DATA_HOME", data.string()},
+                                         {"PATH", "/usr/bin:/bin"},
+                                         {"SUDO_USER", ""}};
 
   void SetUp() override { fs::create_directories(home); }
 
@@ -199,8 +202,8 @@ TEST_F(Install, InstallsAPlayableGameAndUninstallsAllButThePictures) {
     EXPECT_EQ(valid.status, 0) << valid.output;
     EXPECT_EQ(valid.output, "");
   }
-  for (const char* line : {"Name=Tessolino\n", "GenericName[de]=", "Comment[de]=", "Keywords=", "Icon=tessolino\n",
-                           "Categories=Game;LogicGame;\n", "StartupWMClass=Tessolino\n"})
+  for (const char* line : {"Name=Tessolino\n", "GenericName[de]=", "Comment[de]=", "Keywords=",
+                           "Icon=tessolino\n", "Categories=Game;LogicGame;\n", "StartupWMClass=Tessolino\n"})
     EXPECT_NE(desktop.find(line), std::string::npos) << line << " missing in\n" << desktop;
   EXPECT_NE(desktop.find("Exec=\"" + (app / "Tessolino").string() + "\"\n"), std::string::npos) << desktop;
 
