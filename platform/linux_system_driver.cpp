@@ -99,13 +99,16 @@ TLinuxSystemDriver::~TLinuxSystemDriver() = default;
 
 int TLinuxSystemDriver::ConnectionFd() const { return _display ? ConnectionNumber(_display) : -1; }
 
-void TLinuxSystemDriver::TranslatePending() {
-  if (!_display) return;
+int TLinuxSystemDriver::TranslatePending() {
+  if (!_display) return 0;
+  int n = 0;
   while (XEventsQueued(_display, QueuedAfterReading) > 0) {
     XEvent ev;
     XNextEvent(_display, &ev);
     Translate(&ev);
+    ++n;
   }
+  return n;
 }
 
 void TLinuxSystemDriver::Poll() {
@@ -117,11 +120,13 @@ void TLinuxSystemDriver::Poll() {
 }
 
 void TLinuxSystemDriver::Wait() {
+  int translated = 0;
   if (_display) {
     XFlush(_display);  // requests made since the last pump reach the server before we sleep
-    TranslatePending();
+    translated = TranslatePending();
   }
-  SleepUntilSignal(1000);
+  // Input just taken in may be what the caller waits for: it looks before we sleep.
+  if (translated == 0) SleepUntilSignal(1000);
   DispatchPendingSignal();
   RunCompletions();
 }

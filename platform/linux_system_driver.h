@@ -35,7 +35,8 @@ class TLinuxSystemDriver : public TSystemDriver {
   void SetRawEventFilter(int (*fn)(void*)) { _filter = fn; }
 
   // Poll's steps without the flush: every event already queued or readable.
-  void TranslatePending();
+  // Returns how many X events were taken.
+  int TranslatePending();
 
  private:
   void Translate(void* xevent);

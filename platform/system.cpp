@@ -27,9 +27,11 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal cell must be lo
 bool busy = false;
 bool dispatching = false;  // a signal-table handler is running
 
+// Marks the pump as running and restores the outer state (a wait nested in a hook).
 struct TBusy {
+  bool outer = busy;
   TBusy() { busy = true; }
-  ~TBusy() { busy = false; }
+  ~TBusy() { busy = outer; }
 };
 
 int (*sleep_limit)() = nullptr;
@@ -99,12 +101,10 @@ void DispatchPendingSignal() {
 
 bool WaitSystemOrSleep() {
   if (dispatching) return false;
-  if (!busy) {
-    WaitSystem();
-    return true;
-  }
-  SleepUntilSignal(1000);
-  DispatchPendingSignal();
+  // Inside the pump too: the wait translates what X delivered (the input it waits
+  // for, and bytes that would otherwise keep every sleep from starting).
+  TBusy guard;
+  SystemDriver()->Wait();
   return true;
 }
 

@@ -30,10 +30,11 @@ void PollSystem();
 void WaitSystem();
 // True while PollSystem or WaitSystem runs (a hook is being called from the pump).
 bool SystemBusy();
-// For wait loops (WaitTimer, WaitEvent, WaitKey...): WaitSystem, or, from inside the
-// pump where WaitSystem does nothing, a sleep until the next signal and its dispatch,
-// so that such a loop in a hook neither spins nor hangs. Returns false when nothing
-// can arrive (called from a signal's own handler): the loop should give up.
+// For wait loops (WaitTimer, WaitEvent, WaitKey...): the driver's Wait, also from
+// inside the pump (a hook that waits), where WaitSystem does nothing; events that
+// arrive meanwhile are translated and pass through the hooks again, nested. Returns
+// false when nothing can arrive (called from a signal's own handler): the loop
+// should give up.
 bool WaitSystemOrSleep();
 // The pump steps of Poll without the re-entry guard (for the GLX driver after window
 // creation and every buffer swap).

@@ -1,6 +1,9 @@
 // Event translation against a real X server: real input through XTest, and exact
 // event sequences pushed back onto the driver's connection.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -10,7 +13,9 @@
 #include "platform/hook.h"
 #include "platform/keycodes.h"
 #include "platform/linux_system_driver.h"
+#include "platform/polled_input.h"
 #include "platform/system.h"
+#include "platform/timer.h"
 #include "tests/support/env.h"
 
 // Xlib last: its macros (None, Bool, Status) clash with the test framework.
@@ -285,6 +290,72 @@ TEST_F(XEventsTest, PointerHidesOnlyWithAWindowAndWarpsInsideIt) {
   PumpFor(1);
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.back(), (TSeen{EVENT_MOUSEMOVE, 0, 55, 66}));
+}
+
+// Pointer motion from a client of our own, after delay_ms: X bytes that reach us
+// while a wait is under way (the parent reaps it).
+void MoveLaterFromAnotherClient(int delay_ms) {
+  if (::fork() != 0) return;
+  Display* other = XOpenDisplay(nullptr);
+  if (other) {
+    ::usleep(static_cast<useconds_t>(delay_ms) * 1000);
+    XTestFakeMotionEvent(other, DefaultScreen(other), 25, 35, CurrentTime);
+    XSync(other, False);
+  }
+  ::_exit(0);
+}
+
+int key_waited = -1;
+Ref<TObject> WaitKeyOnClick(int, Ref<TObject> data, Ref<TObject>) {
+  auto e = std::static_pointer_cast<TEvent>(data);
+  if (e && e->id == EVENT_MOUSEDOWN && key_waited < 0) key_waited = WaitKey();
+  return data;
+}
+
+double ThreadCpuMillis() {
+  rusage ru{};
+  getrusage(RUSAGE_THREAD, &ru);
+  return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1e3 + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e3;
+}
+
+// A wait inside a hook still takes X input, and X bytes that arrive while it waits
+// end no sleep for nothing. A 2 Hz timer is the way out of a wait that sees no key.
+TEST_F(XEventsTest, AWaitInsideAHookTakesXInputAndSleeps) {
+  EnablePolledInput(nullptr);
+  AddHook(EmitEventHook(), &WaitKeyOnClick, nullptr, 1);
+  Ref<TTimer> way_out = CreateTimer(2.0f, CreateEvent(EVENT_KEYDOWN, nullptr, 27));
+  struct TPhase {
+    bool key;
+    int expect;
+  };
+  for (TPhase phase : {TPhase{true, 65}, TPhase{false, 27}}) {
+    key_waited = -1;
+    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), 20, 30, CurrentTime);
+    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);  // X bytes beyond the click
+    if (phase.key) {
+      FakeKey(XK_a, true);
+      FakeKey(XK_a, false);
+    }
+    XSync(dpy, False);
+    if (!phase.key) MoveLaterFromAnotherClient(50);
+    const uint64_t t0 = MilliSecs64();
+    const double cpu0 = ThreadCpuMillis();
+    while (key_waited < 0 && MilliSecs64() - t0 < 2000) WaitSystem();
+    const double wall = static_cast<double>(MilliSecs64() - t0), cpu = ThreadCpuMillis() - cpu0;
+    EXPECT_EQ(key_waited, phase.expect);
+    if (phase.key) {
+      EXPECT_LT(wall, 200.0);  // the key, not the way out
+    }
+    // Sleeping costs well under a millisecond here; a spin, even on a loaded machine,
+    // tens of milliseconds.
+    EXPECT_LT(cpu, 30.0) << "over " << wall << " ms";
+  }
+  StopTimer(way_out);
+  while (::waitpid(-1, nullptr, 0) > 0) {
+  }
+  RemoveHook(EmitEventHook(), &WaitKeyOnClick, nullptr);
+  DisablePolledInput();
 }
 
 TEST(KeyCodes, TableCoversLettersCursorFunctionModifierKeypadAndPunctuation) {
