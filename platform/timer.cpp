@@ -15,6 +15,10 @@
 
 namespace {
 
+// The alarm dispatches once a millisecond, so no timer can tick faster; the cap
+// also keeps the period count far inside 64 bits.
+constexpr float kMaxHertz = 1000.0f;
+
 struct TLinuxTimer {
   float _hertz = 0;
   TTimer* _timer = nullptr;  // the TTimer's _cycle keeps it alive while listed
@@ -74,6 +78,7 @@ void TimerSignalHandler(int) {
 
 Ref<TTimer> TTimer::Create(float hertz, Ref<TEvent> event) {
   if (!std::isfinite(hertz) || !(hertz > 0)) return nullptr;
+  hertz = std::min(hertz, kMaxHertz);
   StartTimerModule();
   auto timer = std::make_shared<TTimer>();
   auto& running = Running();

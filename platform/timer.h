@@ -18,7 +18,8 @@ struct TTimer : TObject {
   void Fire();
   int Wait();
 
-  // Null when hertz is not finite and positive.
+  // Null when hertz is not finite and positive. Rates above 1000 per second tick
+  // once a millisecond, as fast as the alarm goes.
   static Ref<TTimer> Create(float hertz, Ref<TEvent> event = nullptr);
 };
 

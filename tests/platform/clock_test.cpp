@@ -71,6 +71,17 @@ TEST_F(FakeClockTest, PeriodsWithoutADispatchMergeIntoOneTick) {
   StopTimer(timer);
 }
 
+TEST_F(FakeClockTest, RatesAboveTheAlarmTickOncePerMillisecond) {
+  fake_now = 1000;
+  for (float hz : {1000.0f, 5000.0f, 3.0e38f}) {
+    auto timer = CreateTimer(hz);
+    ASSERT_NE(timer, nullptr);
+    RunMillis(10);
+    EXPECT_EQ(TimerTicks(timer), 10) << hz;
+    StopTimer(timer);
+  }
+}
+
 TEST(Clock, CountsMillisecondsSinceBoot) {
   double uptime = 0;
   FILE* f = std::fopen("/proc/uptime", "r");
