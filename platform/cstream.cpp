@@ -91,7 +91,8 @@ int TCStream::Read(void* buf, int count) {
   if (_lastOp == kLastWrite) std::fseek(_cstream, 0, SEEK_CUR);
   _lastOp = kLastRead;
   size_t n = ReadRetrying(buf, static_cast<size_t>(count), _cstream);
-  if (_pos >= 0) _pos += static_cast<int>(n);
+  // The position is 32-bit: in a file of 2 GiB or more it stops at the largest.
+  if (_pos >= 0) _pos = n > static_cast<size_t>(INT_MAX - _pos) ? INT_MAX : _pos + static_cast<int>(n);
   return static_cast<int>(n);
 }
 

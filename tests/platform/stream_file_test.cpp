@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -264,4 +265,21 @@ TEST(FileStream, ReadAllBytesReadsAWholeFile) {
   ASSERT_TRUE(ReadAllBytes(P(d, "big.bin"), out));
   EXPECT_EQ(std::string(out.begin(), out.end()), big);
   EXPECT_FALSE(ReadAllBytes(P(d, "none.bin"), out));
+}
+
+// Position and size are 32-bit: a file of 2 GiB or more (sparse here) reads up to
+// the largest position and stays there.
+TEST(FileStream, PositionsOfFilesFrom2GiBOnStopAtTheLargest) {
+  TempDir d;
+  const std::string path = d.str() + "/huge.bin";
+  { std::ofstream(path, std::ios::binary); }
+  if (::truncate(path.c_str(), (off_t{1} << 31) + 4096) != 0) GTEST_SKIP() << "no sparse 2 GiB file here";
+  auto s = TCStream::OpenFile(FromOSBytes(path), true, false);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->Size(), INT_MAX);
+  EXPECT_EQ(s->Seek(INT_MAX - 10), INT_MAX - 10);
+  char buf[100];
+  EXPECT_EQ(s->Read(buf, sizeof buf), 100);
+  EXPECT_EQ(s->Pos(), INT_MAX);
+  EXPECT_TRUE(s->Eof());
 }
