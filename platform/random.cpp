@@ -1,6 +1,7 @@
 // MINSTD with Schrage's decomposition: no intermediate leaves 32-bit signed range.
 #include "platform/random.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -29,8 +30,14 @@ float UnitRandomSingle() { return static_cast<float>((Step() & 0x0FFFFFF0) / 268
 
 double Rnd(double min_value, double max_value) {
   const double u = UnitRandomDouble();
-  if (max_value > min_value) return min_value + u * (max_value - min_value);
-  return max_value + u * (min_value - max_value);
+  const bool ordered = max_value > min_value;
+  const double lo = ordered ? min_value : max_value, hi = ordered ? max_value : min_value;
+  if (!(hi > lo)) return lo + u * (hi - lo);  // equal bounds (or NaN)
+  const double span = hi - lo;
+  // A span beyond the largest double is taken as two parts that each fit.
+  const double v = std::isfinite(span) ? lo + u * span : lo * (1 - u) + hi * u;
+  // Rounding can carry the sum up to hi, which is excluded: the double below it.
+  return v < hi ? v : std::nextafter(hi, lo);
 }
 
 int Rand(int min_value, int max_value) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <set>
 
@@ -72,6 +73,11 @@ TEST_F(RandomTest, RndStaysInsideItsHalfOpenRangeInEitherOrder) {
     double u = Rnd();
     EXPECT_GE(u, 0.0);
     EXPECT_LT(u, 1.0);
+    // Far from zero the doubles are 2 apart here: rounding must not reach the bound.
+    EXPECT_LT(Rnd(1e16, 1e16 + 4), 1e16 + 4);
+    // A span beyond the largest double still gives numbers inside the bounds.
+    double wide = Rnd(-DBL_MAX, DBL_MAX);
+    EXPECT_TRUE(wide >= -DBL_MAX && wide < DBL_MAX) << wide;
   }
 }
 
