@@ -1,17 +1,26 @@
-// Internal to the codecs: complete writes to a stream, the stream behind a URL, and
-// the registration of the built-in loaders (in module start order).
+// Internal to the codecs: the bytes a stream has left, complete writes to a stream,
+// the stream behind a URL, and the registration of the built-in loaders (in module
+// start order).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
+
+// Bytes between the stream's position and its end: what the rest of a file can
+// hold, so a header claiming more is refused before anything is allocated. A
+// stream that cannot tell (a pipe) gives SIZE_MAX; the entry points read such a
+// stream into memory first, so only a loader called directly on a pipe meets it,
+// and then the pixel cap alone bounds the cost.
+size_t StreamBytesLeft(TStream& stream);
 
 // Writes all `count` bytes; false when the stream accepts less.
 bool WriteAll(TStream& stream, const void* buf, size_t count);
 
 // Runs `decode` on the stream opened from `source` and closes that stream again
-// (a stream given as the source is wrapped, so it stays open). A stream exception
-// while decoding counts as undecodable data.
+// (a stream given as the source is wrapped, so it stays open). Any exception while
+// decoding counts as undecodable data.
 Ref<TPixmap> LoadFromSource(const TUrl& source, Ref<TPixmap> (*decode)(TStream&));
 
 // The decoders behind the loaders, reading from the stream's current position.

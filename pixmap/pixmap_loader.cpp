@@ -1,12 +1,46 @@
 // The loader chain: registration (newest first), the built-in loaders in start
-// order BMP, PNG, TGA, JPEG, and loading a source through the chain.
+// order BMP, PNG, TGA, JPEG, and loading a source through the chain. No exception
+// leaves a loader: a stream error, an exhausted allocation or anything else thrown
+// while decoding is a refusal, so hostile input can only ever give null.
 #include <exception>
+#include <vector>
 
 #include "pixmap/codec_io.h"
+#include "pixmap/pixel_size.h"
 
 namespace {
 
 TPixmapLoader* g_head = nullptr;
+
+Ref<TPixmap> DecodeOrNull(Ref<TPixmap> (*decode)(TStream&), TStream& stream) {
+  try {
+    return decode(stream);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+// A memory stream over bytes it owns.
+struct TSpooledStream : TRamStream {
+  std::vector<unsigned char> bytes;
+};
+
+// A stream that cannot tell its size (a pipe) is read into memory first, so that
+// the decoders can weigh headers against the bytes. It costs what arrives, and at
+// most a picture at the cap plus room for its headers; more gives null.
+Ref<TStream> Spool(TStream& stream) {
+  const size_t limit = PixelByteLimit() + (size_t(1) << 20);
+  auto mem = std::make_shared<TSpooledStream>();
+  unsigned char piece[65536];
+  for (size_t n; (n = stream.ReadFully(piece, sizeof piece)) > 0;) {
+    if (mem->bytes.size() + n > limit) return nullptr;
+    mem->bytes.insert(mem->bytes.end(), piece, piece + n);
+  }
+  mem->_buf = mem->bytes.data();
+  mem->_size = static_cast<int>(mem->bytes.size());
+  mem->_read = true;
+  return mem;
+}
 
 }  // namespace
 
@@ -14,7 +48,7 @@ TPixmapLoader* g_head = nullptr;
 template <Ref<TPixmap> (*Decode)(TStream&)>
 struct TBuiltinLoader : TPixmapLoader {
   Ref<TPixmap> LoadPixmap(const Ref<TStream>& stream) override {
-    return stream ? Decode(*stream) : nullptr;
+    return stream ? DecodeOrNull(Decode, *stream) : nullptr;
   }
 };
 
@@ -41,6 +75,13 @@ TPixmapLoader* PixmapLoaders() {
   return g_head;
 }
 
+size_t StreamBytesLeft(TStream& stream) {
+  const int pos = stream.Pos();
+  if (pos < 0) return SIZE_MAX;
+  const int size = stream.Size();
+  return size > pos ? static_cast<size_t>(size - pos) : 0;
+}
+
 bool WriteAll(TStream& stream, const void* buf, size_t count) {
   auto* p = static_cast<const unsigned char*>(buf);
   size_t done = 0;
@@ -59,14 +100,15 @@ Ref<TPixmap> LoadFromSource(const TUrl& source, Ref<TPixmap> (*decode)(TStream&)
   if (!stream) return nullptr;
   Ref<TPixmap> pixmap;
   try {
-    pixmap = decode(*stream);
-  } catch (const TStreamException&) {
-    pixmap = nullptr;
+    Ref<TStream> sized = stream->Pos() < 0 ? Spool(*stream) : stream;
+    if (sized) pixmap = DecodeOrNull(decode, *sized);
   } catch (...) {
-    stream->Close();
-    throw;
+    pixmap = nullptr;  // the pipe failed, or there was no memory for its bytes
   }
-  stream->Close();
+  try {
+    stream->Close();
+  } catch (...) {
+  }
   return pixmap;
 }
 
@@ -82,16 +124,18 @@ Ref<TPixmap> LoadPixmap(const TUrl& source) {
         stream->Seek(start);
         try {
           pixmap = l->LoadPixmap(stream);
-        } catch (const TStreamException&) {
+        } catch (...) {
           pixmap = nullptr;  // this loader refuses; the next one may not
         }
       }
     } catch (...) {
-      stream->Close();
-      throw;
+      pixmap = nullptr;  // the stream cannot go back to the start
     }
   }
-  stream->Close();
+  try {
+    stream->Close();
+  } catch (...) {
+  }
   return pixmap;
 }
 

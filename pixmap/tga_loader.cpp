@@ -1,7 +1,8 @@
 // Minimal Targa reading: uncompressed true-colour (24 or 32 bits) and grey (8 bits)
 // images without a colour map, either row order. Anything else gives null; in
 // particular a second byte other than 0 (a colour map) refuses the stream, so the
-// loader never takes PNG, JPEG or BMP data.
+// loader never takes PNG, JPEG or BMP data. Pixels the file cannot hold are refused
+// before anything is allocated.
 #include <vector>
 
 #include "pixmap/codec_io.h"
@@ -27,6 +28,8 @@ Ref<TPixmap> DecodeTGA(TStream& s) {
   size_t bytes = 0;
   const int bpp = BytesPerPixel(format);
   if (!DecodedPixelBytes(width, height, bpp, &bytes)) return nullptr;
+  // Every pixel must be in the file: a header cannot make us allocate more.
+  if (bytes + idLength > StreamBytesLeft(s)) return nullptr;
   std::vector<uint8_t> id(idLength);
   if (s.ReadFully(id.data(), id.size()) != id.size()) return nullptr;
 
