@@ -1,8 +1,10 @@
 // PNG decoding with libpng: 16-bit samples are stripped to 8 bits, palettes and low
-// bit depths expanded, transparency chunks turned into alpha. libpng reports errors
+// bit depths expanded, transparency chunks turned into alpha, grey with alpha
+// widened to RGBA. libpng reports errors
 // by longjmp, so every libpng call that can fail runs in a small function with
 // trivial locals that owns the recovery point; C++ exceptions from the stream are
-// caught in the read callback and rethrown only after libpng is torn down.
+// caught in the read callback and rethrown only after libpng is torn down. The
+// header's size is weighed against the bytes of the file before any allocation.
 #include <png.h>
 
 #include <csetjmp>
@@ -44,11 +46,23 @@ png_voidp PngAlloc(png_structp, png_alloc_size_t size) {
 void PngFree(png_structp, png_voidp p) { std::free(p); }
 void PngWarn(png_structp, png_const_charp) {}
 
+// zlib never inflates more than 1032 bytes from one compressed byte.
+constexpr size_t kMaxInflateRatio = 1032;
+
 // Header and transforms; afterwards the info struct describes the output rows.
-bool PngReadHeader(png_structp png, png_infop info) {
+// `rawBytes` gets the size of the filtered rows as stored (before the transforms,
+// without interlacing, which only adds), the least the compressed data must hold.
+bool PngReadHeader(png_structp png, png_infop info, size_t* rawBytes) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_sig_bytes(png, 8);
   png_read_info(png, info);
+  const size_t bitsPerPixel = size_t(png_get_channels(png, info)) * png_get_bit_depth(png, info);
+  *rawBytes = (1 + (size_t(png_get_image_width(png, info)) * bitsPerPixel + 7) / 8) * png_get_image_height(png, info);
+  // Grey with alpha (or with a transparent grey value) comes out as RGBA, so its
+  // rows too go straight into the pixmap.
+  const png_byte type = png_get_color_type(png, info);
+  if (type == PNG_COLOR_TYPE_GRAY_ALPHA || (type == PNG_COLOR_TYPE_GRAY && png_get_valid(png, info, PNG_INFO_tRNS)))
+    png_set_gray_to_rgb(png);
   png_set_strip_16(png);
   png_set_expand(png);
   png_set_interlace_handling(png);
@@ -91,7 +105,11 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
     static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
     png_set_keep_unknown_chunks(g.png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 6);
 
-    bool ok = PngReadHeader(g.png, g.info);
+    // A header claiming more rows than the bytes left could inflate to is refused
+    // before the pixmap is allocated.
+    const size_t left = StreamBytesLeft(stream);
+    size_t rawBytes = 0;
+    bool ok = PngReadHeader(g.png, g.info, &rawBytes) && rawBytes / kMaxInflateRatio <= left;
     png_uint_32 w = 0, h = 0;
     int depth = 0, type = 0;
     if (ok) ok = png_get_IHDR(g.png, g.info, &w, &h, &depth, &type, nullptr, nullptr, nullptr) != 0;
@@ -102,7 +120,6 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
         case PNG_COLOR_TYPE_GRAY: format = FormatI8, channels = 1; break;
         case PNG_COLOR_TYPE_RGB: format = FormatRGB888, channels = 3; break;
         case PNG_COLOR_TYPE_RGB_ALPHA: format = FormatRGBA8888, channels = 4; break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA: format = FormatRGBA8888, channels = 2; break;
         default: ok = false; break;
       }
     }
@@ -110,26 +127,9 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
     if (ok) ok = DecodedPixelBytes(w, h, 4, &bytes) && png_get_rowbytes(g.png, g.info) == size_t(w) * channels;
     if (ok) pixmap = CreatePixmap(static_cast<int>(w), static_cast<int>(h), format);
     if (ok && pixmap) {
-      // Rows go straight into the pixmap; grey with alpha goes through a buffer.
       std::vector<png_bytep> rows(h);
-      std::vector<png_byte> ga;
-      if (channels == 2) {
-        ga.resize(size_t(w) * 2 * h);
-        for (png_uint_32 y = 0; y < h; ++y) rows[y] = ga.data() + size_t(y) * w * 2;
-      } else {
-        for (png_uint_32 y = 0; y < h; ++y) rows[y] = pixmap->PixelPtr(0, static_cast<int>(y));
-      }
-      if (PngReadRows(g.png, g.info, rows.data())) {
-        if (channels == 2) {
-          for (png_uint_32 y = 0; y < h; ++y) {
-            const png_byte* s = rows[y];
-            png_byte* d = pixmap->PixelPtr(0, static_cast<int>(y));
-            for (png_uint_32 x = 0; x < w; ++x, s += 2, d += 4) d[0] = d[1] = d[2] = s[0], d[3] = s[1];
-          }
-        }
-      } else {
-        pixmap = nullptr;
-      }
+      for (png_uint_32 y = 0; y < h; ++y) rows[y] = pixmap->PixelPtr(0, static_cast<int>(y));
+      if (!PngReadRows(g.png, g.info, rows.data())) pixmap = nullptr;
     } else {
       pixmap = nullptr;
     }
