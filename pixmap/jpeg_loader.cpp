@@ -2,7 +2,8 @@
 // prints nothing, and a source manager over the stream (4096-byte buffer). Each
 // libjpeg call that can fail runs in a small function with trivial locals that owns
 // the jump buffer; the decoder is always destroyed, also after an error. Warnings
-// (corrupt data the library can step over, a premature end) keep decoding.
+// (corrupt data the library can step over, a premature end) keep decoding, within
+// the cost limits of jpeg_bounds.h.
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <csetjmp>
 #include <exception>
@@ -11,6 +12,7 @@
 #include <jpeglib.h>
 
 #include "pixmap/codec_io.h"
+#include "pixmap/jpeg_bounds.h"
 #include "pixmap/jpeg_common.h"
 #include "pixmap/pixel_size.h"
 
@@ -64,20 +66,11 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
 
 void TermSource(j_decompress_ptr) {}
 
-// Each scan of a progressive file touches the whole coefficient buffer, so a file
-// of many tiny scans takes very long; real encoders write about a dozen.
-constexpr int kMaxScans = 500;
-
-void LimitScans(j_common_ptr cinfo) {
-  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) ERREXIT(cinfo, JERR_NOT_COMPILED);
-}
-
 struct JpegDecode {
   jpeg_decompress_struct cinfo;
   JpegErrorManager err;
   JpegSource src;
-  jpeg_progress_mgr progress;
+  JpegCostGuard guard;
 };
 
 // Creates the decoder, reads the header and starts decompression. The component
@@ -87,9 +80,9 @@ bool JpegStart(JpegDecode* d) {
   if (setjmp(d->err.jump)) return false;
   jpeg_create_decompress(&d->cinfo);
   d->cinfo.src = &d->src.pub;
-  d->progress.progress_monitor = LimitScans;
-  d->cinfo.progress = &d->progress;
+  JpegGuardCost(&d->cinfo, &d->guard);
   if (jpeg_read_header(&d->cinfo, TRUE) != JPEG_HEADER_OK) return false;
+  if (!JpegClaimFits(&d->cinfo, &d->guard)) return false;
   // Multi-scan pictures keep all coefficients in memory; stay within the cap.
   d->cinfo.mem->max_memory_to_use = static_cast<long>(PixelByteLimit());
   size_t bytes = 0;
@@ -123,6 +116,7 @@ Ref<TPixmap> DecodeJPeg(TStream& stream) {
   d->src.pub.next_input_byte = nullptr;
   d->src.stream = &stream;
   d->src.started = false;
+  d->guard.bytesLeft = StreamBytesLeft(stream);
 
   Ref<TPixmap> pixmap;
   if (JpegStart(d.get())) {

@@ -11,6 +11,8 @@
 #include "pixmap/pixmap_loader.h"
 #include "platform/incbin.h"
 #include "platform/stream.h"
+#include "tests/support/hostile_files.h"
+#include "tests/support/limited_child.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -385,3 +387,34 @@ TEST(LoaderChain, ErrorsInsideCodecsRefuse) {
   }
 }
 
+// Files of a few bytes to a few hundred kilobytes whose headers claim hundreds of
+// megabytes: each is refused by the chain and its own loader, in a child whose
+// address space may grow by 64 MB only, and without a limit it gains no more than
+// that in resident memory (an allocation the limit refuses can still be filled
+// when there is no limit, so both are checked).
+TEST(LoaderBounds, ClaimsBeyondTheBytesAreRefusedWithinSixtyFourMegabytes) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    Ref<TPixmap> (*load)(const TUrl&);
+  } files[] = {
+      {"BMP 268435440 x 1", HostileBmp(), LoadPixmapBMP},
+      {"TGA 65535 x 4000", HostileTga(), LoadPixmapTGA},
+      {"PNG 30000 x 30000 grey+alpha", HostilePng(30000, 30000, 1000), LoadPixmapPNG},
+      {"PNG 16000 x 16000 grey+alpha", HostilePng(16000, 16000, 1000), LoadPixmapPNG},
+      {"JPEG 16000 x 16000 over 16 x 16", HostileJpeg(16000, 16000), LoadPixmapJPeg},
+      {"JPEG 16000 x 16000 over 16 x 16 and 30 kB", HostileJpeg(16000, 16000, 30000), LoadPixmapJPeg},
+      {"JPEG of 704 scans", ManyScanJpeg(1024, 1024), LoadPixmapJPeg},
+  };
+  constexpr size_t kLimit = size_t(64) << 20;
+  for (const auto& f : files) {
+    for (auto load : {LoadPixmap, f.load}) {
+      const auto refused = [&] { return FromBytes(f.bytes, load) == nullptr; };
+      const ChildOutcome limited = RunInChild(refused, kLimit);
+      EXPECT_TRUE(limited.finished && limited.passed) << f.name << ": " << limited.Describe();
+      const ChildOutcome free = RunInChild(refused, 0);
+      EXPECT_TRUE(free.finished && free.passed) << f.name << ": " << free.Describe();
+      EXPECT_LT(free.peakKiB, long(kLimit / 1024)) << f.name;
+    }
+  }
+}
