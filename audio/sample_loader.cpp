@@ -1,4 +1,5 @@
-// Loader registry and the URL entry point of sample decoding.
+// Loader registry and the URL entry point of sample decoding. No exception from a
+// loader reaches the caller: whatever a file makes a loader throw is a refusal.
 #include "audio/sample_loader.h"
 
 #include "platform/runtime_error.h"
@@ -37,8 +38,8 @@ Ref<TAudioSample> LoadAudioSample(const TUrl& url) {
       stream->Seek(start);
       try {
         sample = l->LoadAudioSample(stream);
-      } catch (const TStreamException&) {
-        sample = nullptr;
+      } catch (...) {
+        sample = nullptr;  // a stream error, no memory, anything: this loader refuses
       }
     }
   } catch (...) {

@@ -1,9 +1,11 @@
 // RIFF WAVE decoder for 8-bit and 16-bit PCM, mono and stereo. Input is hostile:
 // sizes are unsigned and clamped to the bytes the stream holds, only whole frames
-// are kept, and one buffer never exceeds kMaxSampleBytes.
+// are kept, one buffer never exceeds kMaxSampleBytes, and no exception leaves the
+// loader (a failed read or allocation gives null).
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "audio/sample_loader.h"
 
@@ -42,11 +44,32 @@ bool SkipChunk(TStream& s, uint32_t size) {
   return true;
 }
 
-}  // namespace
+// The data chunk, cut to the bytes the stream holds and to whole frames. From a
+// stream that cannot tell its size (a pipe) the bytes are collected as they
+// arrive, so the buffer never outgrows them.
+Ref<TAudioSample> ReadData(TStream& s, uint32_t size, int hertz, int format) {
+  const int fb = SampleFrameBytes(format);
+  const int64_t want = std::min<int64_t>(size, kMaxSampleBytes);
+  if (s.Pos() >= 0) {
+    const int frames = int(std::min(want, Remaining(s)) / fb);
+    auto sample = TAudioSample::Create(frames, hertz, format);
+    if (!sample || (frames > 0 && !ReadExact(s, sample->samples, frames * fb))) return nullptr;
+    return sample;
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t piece[65536];
+  while (int64_t(bytes.size()) < want) {
+    const int n = s.Read(piece, int(std::min<int64_t>(sizeof piece, want - int64_t(bytes.size()))));
+    if (n <= 0) break;
+    bytes.insert(bytes.end(), piece, piece + n);
+  }
+  const int frames = int(bytes.size() / fb);
+  auto sample = TAudioSample::Create(frames, hertz, format);
+  if (sample && frames > 0) std::memcpy(sample->samples, bytes.data(), size_t(frames) * fb);
+  return sample;
+}
 
-Ref<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(const Ref<TStream>& stream) {
-  if (!stream) return nullptr;
-  TStream& s = *stream;
+Ref<TAudioSample> DecodeWav(TStream& s) {
   char tag[4];
   uint32_t size = 0;
   if (!ReadTag(s, tag) || std::memcmp(tag, "RIFF", 4) != 0) return nullptr;
@@ -74,18 +97,21 @@ Ref<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(const Ref<TStream>& str
       have_fmt = true;
       SkipChunk(s, size - 16);  // a cut-off chunk simply ends the loop below
     } else if (std::memcmp(tag, "data", 4) == 0) {
-      if (!have_fmt) return nullptr;
-      const int fb = SampleFrameBytes(format);
-      int64_t bytes = std::min<int64_t>(size, Remaining(s));
-      bytes = std::min<int64_t>(bytes, kMaxSampleBytes);
-      const int frames = int(bytes / fb);
-      auto sample = TAudioSample::Create(frames, hertz, format);
-      if (!sample) return nullptr;
-      if (frames > 0 && !ReadExact(s, sample->samples, frames * fb)) return nullptr;
-      return sample;
+      return have_fmt ? ReadData(s, size, hertz, format) : nullptr;
     } else if (!SkipChunk(s, size)) {
       return nullptr;
     }
   }
   return nullptr;
+}
+
+}  // namespace
+
+Ref<TAudioSample> TAudioSampleLoaderWAV::LoadAudioSample(const Ref<TStream>& stream) {
+  if (!stream) return nullptr;
+  try {
+    return DecodeWav(*stream);
+  } catch (...) {
+    return nullptr;
+  }
 }

@@ -1,6 +1,7 @@
 // WAV and Ogg Vorbis decoding through LoadAudioSample: public corpora, made-up
 // hostile files, and the rules of the loader chain.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -10,6 +11,8 @@
 #include "audio/sample_loader.h"
 #include "platform/ustring.h"
 #include "tests/support/env.h"
+#include "tests/support/hostile_files.h"
+#include "tests/support/limited_child.h"
 
 namespace {
 
@@ -259,12 +262,14 @@ struct TGreedyLoader : TAudioSampleLoader {
   int calls = 0;
   int seen_pos = -2;
   bool throw_stream_error = false;
+  bool throw_bad_alloc = false;
   Ref<TAudioSample> LoadAudioSample(const Ref<TStream>& s) override {
     ++calls;
     seen_pos = s->Pos();
     char junk[8];
     s->Read(junk, 8);  // consumes input; the next loader must start over
     if (throw_stream_error) throw TStreamReadException();
+    if (throw_bad_alloc) throw std::bad_alloc();
     return nullptr;
   }
 };
@@ -285,9 +290,13 @@ TEST(SampleLoaderChain, EveryLoaderStartsAtTheSamePositionAndStreamErrorsMeanNoM
   EXPECT_EQ(ogg->length, 40);
   EXPECT_EQ(greedy.calls, 1);
   EXPECT_EQ(greedy.seen_pos, 0);
+  // Any other exception in a loader is a refusal too; the next loader still runs.
+  greedy.throw_stream_error = false;
+  greedy.throw_bad_alloc = true;
   auto wav = Load("wav-hound/pcmwaveformat-16bit-44100Hz-mono.wav");
   ASSERT_TRUE(wav);
   EXPECT_EQ(Values16(wav)[0], 2);
+  greedy.throw_bad_alloc = false;
 
   EXPECT_EQ(LoadAudioSample(TUrl(u"/nonexistent/file.wav")), nullptr);
   auto bad = std::make_shared<TUnseekable>();
@@ -311,4 +320,42 @@ TEST(OggLoader, TheGamesOwnSoundEffectsDecode) {
     for (int i = 0; i < s->length * 2 && !sound; ++i) sound = s->samples[i] != 0;
     EXPECT_TRUE(sound) << f;
   }
+}
+
+// A WAV and an OGG whose headers claim far more than their bytes, in a child whose
+// address space may grow by 16 MB only: each gives the sound its bytes hold, and a
+// claim no stream of its size could decode to gives null. A WAV from a pipe, which
+// cannot tell its size, is read as far as it goes.
+TEST(SampleLoaderBounds, ClaimsBeyondTheBytesCostOnlyWhatTheBytesHold) {
+  std::ifstream in(SourceDir() + "/assets/Sounds/Bell small jingle.ogg", std::ios::binary);
+  const std::string jingle((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_FALSE(jingle.empty());
+  const auto length = [](const std::string& bytes) {
+    auto s = LoadAudioSample(TUrl(TRamStream::Create(bytes.data(), int(bytes.size()), true, false)));
+    return s ? s->length : -1;
+  };
+  const int real = length(jingle);
+  ASSERT_GT(real, 0);
+  const std::string wav = HostileWav(), ogg = HostileOgg(jingle, 16 << 20), absurd = HostileOgg(jingle, 1LL << 40);
+  const ChildOutcome o = RunInChild(
+      [&] {
+        const int w = length(wav), g = length(ogg);
+        return w == 25 && g >= real && g < 2 * real && length(absurd) == -1;
+      },
+      size_t(16) << 20);
+  EXPECT_TRUE(o.finished && o.passed) << o.Describe();
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], wav.data(), wav.size()), ssize_t(wav.size()));
+  close(fds[1]);
+  auto piped = TCStream::CreateWithCStream(fdopen(fds[0], "rb"), TCStream::MODE_READ);
+  ASSERT_TRUE(piped);
+  EXPECT_EQ(piped->Pos(), -1);
+  TAudioSampleLoader* loader = SampleLoaders();
+  while (loader && !dynamic_cast<TAudioSampleLoaderWAV*>(loader)) loader = loader->_succ;
+  ASSERT_TRUE(loader);
+  auto s = loader->LoadAudioSample(piped);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->length, 25);
 }
