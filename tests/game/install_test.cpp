@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -219,23 +220,28 @@ TEST_F(Install, InstallsAPlayableGameAndUninstallsAllButThePictures) {
   EXPECT_EQ(fs::read_symlink(launcher), app / "Tessolino");
   ExpectDefaultPictures(app / "Motives");
 
+  std::unique_ptr<TGame> game;
   if (UsePrivateXServer() && DisplayAvailable()) {
-    TGame game(launcher, tmp.path());
-    const unsigned long window = game.WaitForGameWindow();
+    game = std::make_unique<TGame>(launcher, tmp.path());
+    const unsigned long window = game->WaitForGameWindow();
     ASSERT_NE(window, 0u) << "the installed game opened no window";
-    ExpectGameIdentity(game.probe(), window);
+    ExpectGameIdentity(game->probe(), window);
   }
   // The game found its own folder through the link and left the default pictures as they are.
   ExpectDefaultPictures(app / "Motives");
 
-  // An update keeps the player's pictures, including rewritten default ones.
+  // An update while the game runs (its program file is busy) keeps the player's
+  // pictures, including changed default ones.
   fs::copy_file(fs::path(SourceDir()) / "assets/Icons/tessolino-64.png", app / "Motives/mine.png");
   std::ofstream(app / "Motives/PuzzleBerge.jpg", std::ios::binary | std::ios::app) << "changed";
   const std::string berge = Bytes(app / "Motives/PuzzleBerge.jpg");
   const TRun update = InstallBuilt();
   ASSERT_EQ(update.status, 0) << update.output;
+  EXPECT_NE(update.output.find("updated"), std::string::npos) << update.output;
   EXPECT_EQ(Bytes(app / "Motives/PuzzleBerge.jpg"), berge);
   EXPECT_TRUE(fs::exists(app / "Motives/mine.png"));
+  EXPECT_EQ(Bytes(app / "Tessolino"), Bytes(TESSOLINO_PATH));
+  game.reset();
 
   const TRun remove = Installer({"--uninstall"});
   ASSERT_EQ(remove.status, 0) << remove.output;
