@@ -1,6 +1,6 @@
 // TPixmap: a rectangle of pixels in main memory in one of a few byte layouts, with
 // row conversion through the canonical R, G, B, A byte layout, copying, pasting,
-// flipping, bilinear scaling and colour-key masking. Leans on pixel_size.h only.
+// flipping, bilinear and Lanczos scaling and colour-key masking. Leans on pixel_size.h only.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -90,6 +90,11 @@ Ref<TPixmap> XFlipPixmap(const Ref<TPixmap>& pixmap);
 // Bilinear two-by-two sampling in single precision; result in the source's format.
 // Null for a null source or a zero-sized source or target.
 Ref<TPixmap> ResizePixmap(const Ref<TPixmap>& pixmap, int width, int height);
+// Lanczos-3 with the kernel widened by the reduction, for photos scaled down (or
+// up) for good: every source pixel contributes, so fine texture averages out
+// instead of aliasing. Result in the source's format; null as for ResizePixmap.
+// Safe to call from any thread.
+Ref<TPixmap> ResamplePixmap(const Ref<TPixmap>& pixmap, int width, int height);
 // New RGBA8888 pixmap: pixels of colour (r, g, b) become transparent and take the
 // average colour of their unmasked 3 x 3 neighbours; all others become opaque.
 Ref<TPixmap> ApplyMaskColour(const Ref<TPixmap>& pixmap, int r, int g, int b);
