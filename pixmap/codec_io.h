@@ -26,5 +26,9 @@ Ref<TPixmap> LoadFromSource(const TUrl& source, Ref<TPixmap> (*decode)(TStream&)
 // The decoders behind the loaders, reading from the stream's current position.
 Ref<TPixmap> DecodePNG(TStream& stream);
 Ref<TPixmap> DecodeJPeg(TStream& stream);
+// A JPEG at the smallest libjpeg scale that keeps the upright picture at least
+// minWidth x minHeight; the full upright size goes to fullWidth and fullHeight
+// (either may be null). DecodeJPeg is this at full scale.
+Ref<TPixmap> DecodeJPegForSize(TStream& stream, int minWidth, int minHeight, int* fullWidth, int* fullHeight);
 Ref<TPixmap> DecodeBMP(TStream& stream);
 Ref<TPixmap> DecodeTGA(TStream& stream);

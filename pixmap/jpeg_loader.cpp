@@ -3,7 +3,8 @@
 // libjpeg call that can fail runs in a small function with trivial locals that owns
 // the jump buffer; the decoder is always destroyed, also after an error. Warnings
 // (corrupt data the library can step over, a premature end) keep decoding, within
-// the cost limits of jpeg_bounds.h.
+// the cost limits of jpeg_bounds.h. Photos may be decoded at a reduced scale, CMYK
+// included; jpeg_photo.h makes them upright and sRGB.
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <csetjmp>
 #include <exception>
@@ -14,6 +15,7 @@
 #include "pixmap/codec_io.h"
 #include "pixmap/jpeg_bounds.h"
 #include "pixmap/jpeg_common.h"
+#include "pixmap/jpeg_photo.h"
 #include "pixmap/pixel_size.h"
 
 namespace {
@@ -71,6 +73,8 @@ struct JpegDecode {
   JpegErrorManager err;
   JpegSource src;
   JpegCostGuard guard;
+  TJpegPhoto photo;
+  int minWidth = 0, minHeight = 0;  // decode reduced, but not below this upright size
 };
 
 // Creates the decoder, reads the header and starts decompression. The component
@@ -81,8 +85,15 @@ bool JpegStart(JpegDecode* d) {
   jpeg_create_decompress(&d->cinfo);
   d->cinfo.src = &d->src.pub;
   JpegGuardCost(&d->cinfo, &d->guard);
+  KeepJpegPhotoMarkers(&d->cinfo);
   if (jpeg_read_header(&d->cinfo, TRUE) != JPEG_HEADER_OK) return false;
   if (!JpegClaimFits(&d->cinfo, &d->guard)) return false;
+  ReadJpegPhoto(&d->cinfo, &d->photo);
+  if (d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK)
+    d->cinfo.out_color_space = JCS_CMYK;
+  d->cinfo.scale_num = JpegScaleNum(d->cinfo.image_width, d->cinfo.image_height, d->photo.orientation,
+                                    d->minWidth, d->minHeight);
+  d->cinfo.scale_denom = 8;
   // Multi-scan pictures keep all coefficients in memory; stay within the cap.
   d->cinfo.mem->max_memory_to_use = static_cast<long>(PixelByteLimit());
   size_t bytes = 0;
@@ -105,8 +116,12 @@ void JpegDestroy(JpegDecode* d) { jpeg_destroy_decompress(&d->cinfo); }
 
 }  // namespace
 
-Ref<TPixmap> DecodeJPeg(TStream& stream) {
+Ref<TPixmap> DecodeJPeg(TStream& stream) { return DecodeJPegForSize(stream, 0, 0, nullptr, nullptr); }
+
+Ref<TPixmap> DecodeJPegForSize(TStream& stream, int minWidth, int minHeight, int* fullWidth, int* fullHeight) {
   auto d = std::make_unique<JpegDecode>();
+  d->minWidth = minWidth;
+  d->minHeight = minHeight;
   d->src.pub.init_source = InitSource;
   d->src.pub.fill_input_buffer = FillInput;
   d->src.pub.skip_input_data = SkipInput;
@@ -123,12 +138,16 @@ Ref<TPixmap> DecodeJPeg(TStream& stream) {
     const int w = static_cast<int>(d->cinfo.output_width);
     const int h = static_cast<int>(d->cinfo.output_height);
     const int comps = d->cinfo.output_components;
-    const int format = comps == 1 ? FormatI8 : comps == 3 ? FormatRGB888 : 0;
+    // CMYK arrives four bytes a pixel and becomes RGB afterwards.
+    const int format = comps == 1 ? FormatI8 : comps == 3 ? FormatRGB888 : comps == 4 ? FormatRGBA8888 : 0;
     if (w > 0 && h > 0 && format) pixmap = CreatePixmap(w, h, format);
     // Rows are decoded straight into the pixmap.
     if (pixmap && !JpegReadRows(d.get(), pixmap->pixels, pixmap->pitch)) pixmap = nullptr;
   }
+  const bool turned = d->photo.orientation >= 5;
+  if (fullWidth) *fullWidth = static_cast<int>(turned ? d->cinfo.image_height : d->cinfo.image_width);
+  if (fullHeight) *fullHeight = static_cast<int>(turned ? d->cinfo.image_width : d->cinfo.image_height);
   JpegDestroy(d.get());
   if (d->src.error) std::rethrow_exception(d->src.error);
-  return pixmap;
+  return FinishJpegPhoto(pixmap, d->photo);
 }

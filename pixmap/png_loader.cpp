@@ -4,7 +4,8 @@
 // by longjmp, so every libpng call that can fail runs in a small function with
 // trivial locals that owns the recovery point; C++ exceptions from the stream are
 // caught in the read callback and rethrown only after libpng is torn down. The
-// header's size is weighed against the bytes of the file before any allocation.
+// header's size is weighed against the bytes of the file before any allocation. An
+// iCCP profile converts the pixels to sRGB (pixmap/photo.h).
 #include <png.h>
 
 #include <csetjmp>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "pixmap/codec_io.h"
+#include "pixmap/photo.h"
 #include "pixmap/pixel_size.h"
 
 namespace {
@@ -101,9 +103,9 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
     png_set_read_fn(g.png, &input, PngRead);
     png_set_user_limits(g.png, 65535, 65535);  // the pixel cap below decides the rest
     png_set_chunk_malloc_max(g.png, kMaxLibpngAlloc);
-    // Text, profiles and suggested palettes are never used: skip them unread.
-    static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf";
-    png_set_keep_unknown_chunks(g.png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 6);
+    // Text and suggested palettes are never used: skip them unread.
+    static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf";
+    png_set_keep_unknown_chunks(g.png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 5);
 
     // A header claiming more rows than the bytes left could inflate to is refused
     // before the pixmap is allocated.
@@ -129,7 +131,20 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
     if (ok && pixmap) {
       std::vector<png_bytep> rows(h);
       for (png_uint_32 y = 0; y < h; ++y) rows[y] = pixmap->PixelPtr(0, static_cast<int>(y));
-      if (!PngReadRows(g.png, g.info, rows.data())) pixmap = nullptr;
+      if (PngReadRows(g.png, g.info, rows.data())) {
+        // An embedded profile: its colours to sRGB. libpng has matched it to the
+        // colour type, so a grey profile means grey pixels (widened when with alpha).
+        png_charp name = nullptr;
+        int compression = 0;
+        png_bytep icc = nullptr;
+        png_uint_32 iccBytes = 0;
+        if (png_get_iCCP(g.png, g.info, &name, &compression, &icc, &iccBytes)) {
+          const bool grey = iccBytes >= 20 && std::memcmp(icc + 16, "GRAY", 4) == 0;
+          ProfileToSRgb(*pixmap, grey, icc, iccBytes);
+        }
+      } else {
+        pixmap = nullptr;
+      }
     } else {
       pixmap = nullptr;
     }
