@@ -17,7 +17,7 @@ Ref<TMotives> TMotives::AddMotiv(uint16_t id, const std::u16string& filename,
   // A picture that could not be normalised (a read-only folder) is scaled here, so
   // that no motif is larger than the board or its reflection leaves the back buffer.
   if (pixmap && (PixmapWidth(pixmap) > 512 || PixmapHeight(pixmap) > 512))
-    pixmap = ResizePixmap(pixmap, 512, 512);
+    pixmap = ResamplePixmap(pixmap, 512, 512);
   if (pixmap) {
     M->Motiv = LoadImage(CopyPixmap(pixmap), ImageMasked);
     Ref<TImage> source = LoadImage(CopyPixmap(pixmap), ImageMasked);

@@ -1,5 +1,6 @@
-// Motif folder normalisation. Leans on the directory listing, the pixmap loader
-// chain, pixmap scaling and the JPEG writer; POSIX calls keep the rewrite safe.
+// Motif folder normalisation. Leans on the directory listing, the pixmap loaders
+// (reduced-scale JPEG decoding, upright sRGB pictures), Lanczos shrinking and the
+// JPEG writer; POSIX calls keep the rewrite safe.
 #include "game/normalise.h"
 
 #include <fcntl.h>
@@ -21,6 +22,10 @@ namespace {
 // No picture worth a motif is larger; a bigger file is not read into memory.
 constexpr off_t kMaxMotifBytes = off_t(256) << 20;
 
+// JPEGs are decoded reduced, but to at least this size, so that the final shrink
+// to 512 still has detail to filter from.
+constexpr int kDecodeSize = 1024;
+
 TMotifWriter g_writer = nullptr;
 
 int WriteJpeg(const Ref<TPixmap>& pixmap, const std::u16string& path) {
@@ -38,9 +43,38 @@ struct TFd {
   TFd& operator=(const TFd&) = delete;
 };
 
+// The original's permission bits (never set-id bits) on the new file; false when
+// the original is gone, so that a picture deleted meanwhile is not brought back.
+bool KeepMode(const std::u16string& original, int fd) {
+  struct stat st {};
+  if (::stat(ToOSBytes(original).c_str(), &st) != 0) return false;
+  return ::fchmod(fd, st.st_mode & 0777) == 0;
+}
+
 bool SyncFile(const std::string& path) {
   TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   return f.fd >= 0 && ::fsync(f.fd) == 0;
+}
+
+// The whole file, when name is a regular file (or a link to one) of a sensible size.
+bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes) {
+  const std::string path = ToOSBytes(name);
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
+  TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (f.fd < 0) return false;
+  struct stat st {};
+  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (st.st_size <= 0 || st.st_size > kMaxMotifBytes) return false;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(f.fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  return got > 0;
 }
 
 }  // namespace
@@ -57,27 +91,23 @@ bool MotifNeedsRewrite(const std::u16string& name, int width, int height) {
 }
 
 Ref<TPixmap> LoadMotifPixmap(const std::u16string& name) {
-  const std::string path = ToOSBytes(name);
-  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
-  TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (f.fd < 0) return nullptr;
-  struct stat st {};
-  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-  if (st.st_size <= 0 || st.st_size > kMaxMotifBytes) return nullptr;
-  std::vector<unsigned char> bytes(static_cast<size_t>(st.st_size));
-  size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = ::read(f.fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  if (got == 0) return nullptr;
-  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(got), true, false);
+  std::vector<unsigned char> bytes;
+  if (!ReadMotifFile(name, bytes)) return nullptr;
+  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
   if (!stream) return nullptr;
   Ref<TPixmap> pixmap = LoadPixmap(TUrl(stream));
   stream->Close();
   return pixmap;
+}
+
+TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight) {
+  std::vector<unsigned char> bytes;
+  if (!ReadMotifFile(name, bytes)) return {};
+  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
+  if (!stream) return {};
+  TSizedPicture picture = LoadPixmapForSize(TUrl(stream), minWidth, minHeight);
+  stream->Close();
+  return picture;
 }
 
 bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name) {
@@ -86,8 +116,11 @@ bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name) {
   const std::u16string temp = u".tessolino-" + FromOSBytes(std::to_string(::getpid())) + u".tmp";
   const std::string temp_os = ToOSBytes(temp);
   ::unlink(temp_os.c_str());
-  bool ok = WriteJpeg(pixmap, temp) == 1;
+  // Made private first, so that a private photo is never readable by others.
+  TFd made(::open(temp_os.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+  bool ok = made.fd >= 0 && WriteJpeg(pixmap, temp) == 1;
   ok = ok && SyncFile(temp_os);
+  ok = ok && KeepMode(name, made.fd);
   ok = ok && ::rename(temp_os.c_str(), ToOSBytes(name).c_str()) == 0;
   if (!ok) {
     ::unlink(temp_os.c_str());
@@ -118,12 +151,11 @@ TFolderVisit::~TFolderVisit() {
 
 TMotifOutcome NormaliseMotif(const std::u16string& name) {
   if (!IsMotifName(name)) return TMotifOutcome::NotAMotif;
-  Ref<TPixmap> pixmap = LoadMotifPixmap(name);
-  if (!pixmap) return TMotifOutcome::Undecodable;  // or not a regular file: left alone
-  if (!MotifNeedsRewrite(name, PixmapWidth(pixmap), PixmapHeight(pixmap)))
-    return TMotifOutcome::Kept;
-  Ref<TPixmap> scaled = ResizePixmap(pixmap, 512, 512);
-  pixmap.reset();
+  TSizedPicture picture = LoadMotifPicture(name, kDecodeSize, kDecodeSize);
+  if (!picture.pixmap) return TMotifOutcome::Undecodable;  // or not a regular file: left alone
+  if (!MotifNeedsRewrite(name, picture.width, picture.height)) return TMotifOutcome::Kept;
+  Ref<TPixmap> scaled = ResamplePixmap(picture.pixmap, 512, 512);
+  picture.pixmap.reset();
   return scaled && ReplaceWithJpeg(scaled, name) ? TMotifOutcome::Rewritten
                                                  : TMotifOutcome::WriteFailed;
 }

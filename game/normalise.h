@@ -4,9 +4,8 @@
 #pragma once
 #include <string>
 
+#include "pixmap/picture_load.h"
 #include "platform/object.h"
-
-struct TPixmap;
 
 // The folder, relative to the program's directory (the current one at start-up).
 inline constexpr char16_t kMotivesFolder[] = u"Motives/";
@@ -20,10 +19,15 @@ bool MotifNeedsRewrite(const std::u16string& name, int width, int height);
 // Only a regular file is opened (a symbolic link counts when it leads to one);
 // null for anything else, an undecodable file or a read error.
 Ref<TPixmap> LoadMotifPixmap(const std::u16string& name);
+// The same for a target size: a JPEG is decoded at a reduced scale that still
+// covers minWidth x minHeight, and the full upright size comes along.
+TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight);
 
 // Writes pixmap as a JPEG of quality 75 to a temporary file beside name, flushes it
 // to disk and renames it over name (a symbolic link is replaced, not written
-// through). On any failure the temporary file is removed and name is untouched.
+// through). The new file gets the original's permission bits and is never more
+// open than that while it is written. On any failure (also when name has gone
+// meanwhile) the temporary file is removed and name is untouched.
 bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name);
 
 // Enters a folder and, on destruction, returns to the exact directory that was
@@ -44,8 +48,9 @@ class TFolderVisit {
 // What the start-up pass did with one entry of the folder.
 enum class TMotifOutcome { NotAMotif, Undecodable, Kept, Rewritten, WriteFailed };
 
-// Normalises one entry of the current directory: decodes it, and rewrites it as a
-// 512 x 512 JPEG when MotifNeedsRewrite says so.
+// Normalises one entry of the current directory: decodes it (upright, in sRGB),
+// and when MotifNeedsRewrite says so for its full upright size, rewrites it as a
+// 512 x 512 JPEG shrunk with ResamplePixmap.
 TMotifOutcome NormaliseMotif(const std::u16string& name);
 
 // The start-up pass over the motif folder; returns the number of files rewritten.

@@ -1,10 +1,12 @@
 // The motif folder pass on real files: which pictures are rewritten, that the
-// content decides the decoder, that a failed write never damages a picture, and
-// that the current directory always comes back.
+// content decides the decoder, that a failed write never damages a picture, that
+// the current directory always comes back, and that rewritten photos are upright,
+// free of moire and keep their file mode.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +18,7 @@
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
 #include "platform/ustring.h"
+#include "tests/support/jpeg_segments.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -217,6 +220,69 @@ TEST_F(Normalise, TheCurrentDirectoryAlwaysComesBack) {
   tmp.Write("plain", "x");
   EXPECT_EQ(NormaliseMotives(FromOSBytes((tmp.path() / "plain").string())), 0);
   EXPECT_EQ(fs::current_path(), home);
+}
+
+TEST_F(Normalise, OnePixelStripesOfA4000PixelPhotoBecomeEvenGrey) {
+  Ref<TPixmap> stripes = CreatePixmap(4000, 3000, FormatRGB888);
+  for (int y = 0; y < 3000; ++y)
+    for (int x = 0; x < 4000; ++x) WritePixel(stripes, x, y, (x % 2) ? -1 : int(0xFF000000u));
+  ASSERT_EQ(SavePixmapPNG(stripes, TUrl((dir / "stripes.png").string()), 1), 1);
+  ASSERT_EQ(SavePixmapJPeg(stripes, TUrl((dir / "stripes.jpg").string()), 90), 1);
+  stripes.reset();
+  EXPECT_EQ(Run(), 2);
+  for (const char* name : {"stripes.png", "stripes.jpg"}) {
+    Ref<TPixmap> p = LoadPixmap(TUrl((dir / name).string()));
+    ASSERT_EQ(PixmapWidth(p), 512) << name;
+    int lo = 255, hi = 0, edgeLo = 255, edgeHi = 0;
+    for (int y = 0; y < 512; ++y)
+      for (int x = 0; x < 512; ++x) {
+        const int v = ReadPixel(p, x, y) & 0xFF;
+        edgeLo = std::min(edgeLo, v), edgeHi = std::max(edgeHi, v);
+        if (x >= 2 && x < 510) lo = std::min(lo, v), hi = std::max(hi, v);
+      }
+    // Bilinear sampling gave bands from black to white here.
+    EXPECT_GE(lo, 124) << name;
+    EXPECT_LE(hi, 131) << name;
+    EXPECT_GE(edgeLo, 115) << name;  // the outermost columns see a cut kernel
+    EXPECT_LE(edgeHi, 140) << name;
+  }
+}
+
+TEST_F(Normalise, PhotosAreStoredUprightWithoutMetadataAndKeepTheirMode) {
+  // Stored turned a quarter, with the tag (6) that says so: the stored top half,
+  // red, is the right half once upright.
+  Ref<TPixmap> stored = CreatePixmap(600, 800, FormatRGB888);
+  for (int y = 0; y < 800; ++y)
+    for (int x = 0; x < 600; ++x) WritePixel(stored, x, y, y < 400 ? int(0xFFE02020u) : int(0xFF2020E0u));
+  const std::string jpeg = (dir / "x.jpg").string();
+  ASSERT_EQ(SavePixmapJPeg(stored, TUrl(jpeg), 90), 1);
+  const std::string file = InsertSegment(Bytes(jpeg), 0xE1, ExifOrientationBlock(6));
+  fs::remove(jpeg);
+  tmp.Write("Motives/phone.jpg", file);
+  // Small enough to keep under its "Puzzle" name: kept as it is, tag and all.
+  ASSERT_EQ(SavePixmapJPeg(CreatePixmap(300, 200, FormatRGB888), TUrl(jpeg), 90), 1);
+  const std::string small = InsertSegment(Bytes(jpeg), 0xE1, ExifOrientationBlock(8));
+  fs::remove(jpeg);
+  tmp.Write("Motives/Puzzle small.jpg", small);
+  ::chmod((dir / "phone.jpg").c_str(), 0640);
+  Png("private.png", 100, 100);
+  ::chmod((dir / "private.png").c_str(), 0600);
+  Png("open.png", 100, 100);
+  ::chmod((dir / "open.png").c_str(), 0755);
+  ::umask(022);
+  EXPECT_EQ(Run(), 3);
+  EXPECT_EQ(Bytes(dir / "Puzzle small.jpg"), small);
+  const std::string out = Bytes(dir / "phone.jpg");
+  EXPECT_EQ(out.find("Exif"), std::string::npos);
+  Ref<TPixmap> p = LoadPixmap(TUrl((dir / "phone.jpg").string()));
+  ASSERT_EQ(PixmapWidth(p), 512);
+  EXPECT_GT((ReadPixel(p, 400, 256) >> 16) & 0xFF, 0xC0) << "red on the right";
+  EXPECT_GT(ReadPixel(p, 100, 256) & 0xFF, 0xC0) << "blue on the left";
+  struct stat st {};
+  for (auto [name, mode] : {std::pair{"phone.jpg", 0640}, {"private.png", 0600}, {"open.png", 0755}}) {
+    ASSERT_EQ(::stat((dir / name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, static_cast<unsigned>(mode)) << name;
+  }
 }
 
 TEST(MotifNames, LastFourCharactersLowerCasedAndCaseSensitivePrefix) {
