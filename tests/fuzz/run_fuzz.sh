@@ -8,7 +8,7 @@ out=$1
 bin=${FUZZ_BIN:-$1}
 secs=${2:-60}
 shift 2 2>/dev/null || shift $#
-harnesses=${*:-png jpeg bmp tga chain}
+harnesses=${*:-png jpeg bmp tga chain exif icc}
 here=$(cd "$(dirname "$0")" && pwd)
 data=${TESS_TESTDATA:-$here/../../../shared/testdata}
 
@@ -31,6 +31,8 @@ for h in $harnesses; do
     bmp) seed "$work/corpus" '*.bmp' bmpsuite ;;
     tga) printf '\000\000\002\000\000\000\000\000\000\000\000\000\002\000\002\000\030\040' > "$work/corpus/seed.tga"
          head -c 12 /dev/zero >> "$work/corpus/seed.tga" ;;
+    exif|icc) python3 "$here/photo_seeds.py" "$h" "$work/corpus" "$data/jpeg-pillow" "$data/jpeg-image-rs-jpeg-decoder" \
+             "$data/jpeg-libjpeg-turbo" ;;
     chain) seed "$work/corpus" '*.bmp' bmpsuite/g
            seed "$work/corpus" 'basn*.png' pngsuite
            seed "$work/corpus" 'test*.jpg' jpeg-libjpeg-turbo ;;
