@@ -1,11 +1,13 @@
-// The millisecond clock (CLOCK_BOOTTIME), Delay, and the 1 ms interval alarm whose
-// handler only posts SIGALRM as the pending signal of the system driver.
+// The millisecond clock (CLOCK_BOOTTIME), Delay, and the 1 ms interval alarm, sent to
+// the main thread alone, whose handler only posts SIGALRM as the pending signal of
+// the system driver.
 #include "platform/clock.h"
 
 #include <pthread.h>
 #include <signal.h>
 #include <sys/time.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -34,9 +36,24 @@ void ArmAlarm(int period_ms) {
   sa.sa_flags = SA_RESTART;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGALRM, &sa, nullptr);
-  itimerval it{};
-  it.it_interval.tv_sec = period_ms / 1000;
-  it.it_interval.tv_usec = (period_ms % 1000) * 1000;
+  const timespec period{period_ms / 1000, (period_ms % 1000) * 1000000L};
+  // Directed at the calling (main) thread only. A process-wide alarm goes to any
+  // thread that does not block it, and threads that libraries start (sound server
+  // clients, GL drivers) take their creator's mask: each alarm would cut one of
+  // their sleeps short.
+  sigevent ev{};
+  ev.sigev_notify = SIGEV_THREAD_ID;
+  ev.sigev_signo = SIGALRM;
+  ev._sigev_un._tid = gettid();  // glibc before 2.41 has no sigev_notify_thread_id
+  timer_t alarm;
+  if (timer_create(CLOCK_MONOTONIC, &ev, &alarm) == 0) {
+    const itimerspec every{period, period};
+    timer_settime(alarm, 0, &every, nullptr);
+    return;
+  }
+  itimerval it{};  // no timer left for us: the process-wide interval timer
+  it.it_interval.tv_sec = period.tv_sec;
+  it.it_interval.tv_usec = period.tv_nsec / 1000;
   it.it_value = it.it_interval;
   setitimer(ITIMER_REAL, &it, nullptr);
 }

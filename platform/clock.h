@@ -1,5 +1,6 @@
 // Millisecond clock since boot (CLOCK_BOOTTIME, so setting the wall clock never
-// freezes timers), Delay, and the process-wide 1 ms interval alarm that drives timers.
+// freezes timers), Delay, and the 1 ms interval alarm that drives timers, sent to the
+// main thread only.
 #pragma once
 #include <cstdint>
 

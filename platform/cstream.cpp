@@ -16,7 +16,7 @@ constexpr int kLastWrite = 2;
 
 int ClampToInt(long v) { return v < 0 ? 0 : v > INT_MAX ? INT_MAX : static_cast<int>(v); }
 
-// The process-wide 1 ms alarm can interrupt a transfer on pipes and devices; an
+// On the main thread the 1 ms alarm can interrupt a transfer on pipes and devices; an
 // interrupted piece is resumed instead of ending the read or write early.
 bool Interrupted(std::FILE* f) {
   if (!std::ferror(f) || errno != EINTR) return false;

@@ -1,6 +1,6 @@
-// Threads other than the main thread must not take the 1 ms SIGALRM (it would stop
-// waking the main thread's sleeps). Create every thread with the alarm blocked; the
-// new thread inherits the mask.
+// The 1 ms SIGALRM is sent to the main thread alone (platform/clock). Threads we
+// start block it all the same, so that a SIGALRM sent to the whole process (kill, a
+// library's own alarm) cannot reach them either; a new thread inherits the mask.
 #pragma once
 #include <thread>
 #include <utility>

@@ -4,10 +4,14 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <poll.h>
+
 #include <atomic>
+#include <cerrno>
 
 #include "platform/clock.h"
 #include "platform/system.h"
+#include "platform/timer.h"
 
 namespace {
 
@@ -44,6 +48,40 @@ TEST(ThreadUtil, WorkCompletedOnAnotherThreadWakesASleepingWait) {
   worker.join();
   EXPECT_TRUE(ran);
   EXPECT_LT(took, 900u);  // not the one-second sleep of an idle Wait
+}
+
+struct TPollCount {
+  std::atomic<bool> stop{false};
+  int polls = 0;
+  int interrupted = 0;
+};
+
+void* PollUntilStopped(void* arg) {
+  auto* c = static_cast<TPollCount*>(arg);
+  while (!c->stop) {
+    ++c->polls;
+    if (::poll(nullptr, 0, 2) < 0 && errno == EINTR) ++c->interrupted;
+  }
+  return nullptr;
+}
+
+// A thread that a library starts after start-up, with plain pthread_create and the
+// main thread's mask, never takes the alarm: its sleeps are not cut short.
+TEST(ThreadUtil, ALibraryThreadSeesNoAlarmWhileTheMainThreadWaitsOnATimer) {
+  StartClock();
+  TPollCount count;
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, nullptr, &PollUntilStopped, &count), 0);
+  auto timer = CreateTimer(65.0f);
+  const uint64_t t0 = MilliSecs64();
+  int ticks = 0;
+  while (MilliSecs64() - t0 < 1000) ticks += WaitTimer(timer);
+  count.stop = true;
+  pthread_join(thread, nullptr);
+  StopTimer(timer);
+  EXPECT_GT(count.polls, 100);
+  EXPECT_EQ(count.interrupted, 0);
+  EXPECT_GT(ticks, 20);  // the main thread still takes it (a loaded machine merges ticks)
 }
 
 }  // namespace
