@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -82,14 +83,31 @@ std::string FileBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
+// A JPEG frame header for width x height followed by `bytes` of noise as its scan data.
+std::string JpegWithNoise(int width, int height, size_t bytes) {
+  std::string s = HostileJpeg(width, height);
+  const size_t sos = s.find("\xff\xda");
+  if (sos == std::string::npos) return s;
+  const size_t data = sos + 2 + (static_cast<unsigned char>(s[sos + 2]) << 8 | static_cast<unsigned char>(s[sos + 3]));
+  s.resize(data);
+  uint32_t seed = 1;
+  for (size_t i = 0; i < bytes; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    s += static_cast<char>(seed >> 24);
+  }
+  return s;
+}
+
 std::vector<Case> HostileCases() {
   std::vector<Case> v = {
       {"BMP 268435440x1 32-bit", HostileBmp()},
       {"TGA 65535x4000 32-bit", HostileTga()},
       {"PNG 30000x30000 GA, 1 kB data", HostilePng(30000, 30000, 1000)},
       {"PNG 16000x16000 GA, 1 kB data", HostilePng(16000, 16000, 1000)},
-      {"PNG 16000x16000 GA, 1 MB data", HostilePng(16000, 16000, 1000000)},
+      {"PNG 16000^2 GA, all rows, no IEND", HostilePng(16000, 16000, 1000000)},
       {"JPEG 16000x16000 over 16x16 data", HostileJpeg(16000, 16000)},
+      {"JPEG 16000^2 over 16x16, 30 kB note", HostileJpeg(16000, 16000, 30000)},
+      {"JPEG 16000^2 over 1 MB of noise", JpegWithNoise(16000, 16000, 1 << 20)},
       {"JPEG 65000x65000 over 16x16 data", HostileJpeg(65000, 65000)},
       {"JPEG progressive 704 scans 2048^2", ManyScanJpeg(2048, 2048)},
       {"JPEG progressive 704 scans 4096^2", ManyScanJpeg(4096, 4096)},
