@@ -1,8 +1,9 @@
 // Uncompressed Windows bitmaps: 1, 4, 8, 16, 24 and 32 bits per pixel (16 and 32
 // also as bit fields), bottom-up or top-down, with the 40-byte information header,
-// a longer one (V4/V5) or the 12-byte OS/2 one. Every
-// read is checked: truncated data, empty or oversized pictures, RLE or embedded data and
-// palettes larger than the bit depth allows give null.
+// a longer one (V4/V5) or the 12-byte OS/2 one. Every read is checked: truncated
+// data, empty or oversized pictures, RLE or embedded data and palettes larger than
+// the bit depth allows give null, and rows the file cannot hold are refused before
+// anything is allocated.
 #include <cstring>
 #include <vector>
 

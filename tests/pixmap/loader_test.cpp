@@ -17,14 +17,6 @@
 
 namespace {
 
-void Put32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xff);
-}
-void Put16(std::string& s, uint16_t v) {
-  s += static_cast<char>(v & 0xff);
-  s += static_cast<char>(v >> 8);
-}
-
 // A bitmap file: header of `headerSize` bytes, palette entries (b, g, r, 0), rows as given.
 std::string Bmp(int32_t w, int32_t h, int bits, const std::vector<uint32_t>& palette, const std::string& rows,
                 uint32_t headerSize = 40, uint32_t compression = 0, uint32_t coloursUsed = UINT32_MAX) {

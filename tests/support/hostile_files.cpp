@@ -11,8 +11,6 @@
 #include <jpeglib.h>
 #include <zlib.h>
 
-namespace {
-
 void Put32(std::string& s, uint32_t v) {
   for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xff);
 }
@@ -20,6 +18,8 @@ void Put16(std::string& s, uint16_t v) {
   s += static_cast<char>(v & 0xff);
   s += static_cast<char>(v >> 8);
 }
+
+namespace {
 void PutBE32(std::string& s, uint32_t v) {
   for (int i = 3; i >= 0; --i) s += static_cast<char>((v >> (8 * i)) & 0xff);
 }

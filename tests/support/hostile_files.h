@@ -3,7 +3,12 @@
 // plausible file up to the point where the data runs out, so that a loader which
 // trusts the header allocates before it notices.
 #pragma once
+#include <cstdint>
 #include <string>
+
+// Appends a little-endian 32 or 16-bit value.
+void Put32(std::string& s, uint32_t v);
+void Put16(std::string& s, uint16_t v);
 
 // 54 bytes: a 32-bit bitmap of 268,435,440 x 1 pixels (a row of almost 1 GiB).
 std::string HostileBmp();
