@@ -52,7 +52,6 @@ void CountScan(j_common_ptr cinfo) {
 void Warn(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // trace messages
   cinfo->err->num_warnings++;
-  if (!cinfo->is_decompressor) return;
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
   const int code = cinfo->err->msg_code;
   const bool restart = d->unread_marker >= 0xD0 && d->unread_marker <= 0xD7;
