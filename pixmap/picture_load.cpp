@@ -19,11 +19,8 @@ TSizedPicture LoadPixmapForSize(const TUrl& source, int minWidth, int minHeight)
       stream->Seek(start);
       out.pixmap = DecodeJPegForSize(*stream, minWidth, minHeight, &out.width, &out.height);
     }
-  } catch (const TStreamException&) {
-    out.pixmap = nullptr;
   } catch (...) {
-    stream->Close();
-    throw;
+    out.pixmap = nullptr;  // as in every loader: whatever a file causes is a refusal
   }
   if (!out.pixmap) {
     stream->Seek(start);

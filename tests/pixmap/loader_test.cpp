@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pixmap/pixel_size.h"
+#include "pixmap/picture_load.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/incbin.h"
 #include "platform/stream.h"
@@ -372,7 +373,8 @@ TEST(LoaderChain, ErrorsInsideCodecsRefuse) {
     EXPECT_EQ(LoadPixmapJPeg(TUrl(s)), nullptr) << name;
     // Any other error is a refusal too: nothing a file does may end the program.
     s->streamError = false;
-    for (auto load : {LoadPixmap, LoadPixmapPNG, LoadPixmapJPeg}) {
+    Ref<TPixmap> (*forSize)(const TUrl&) = [](const TUrl& u) { return LoadPixmapForSize(u, 64, 64).pixmap; };
+    for (auto load : {LoadPixmap, LoadPixmapPNG, LoadPixmapJPeg, forSize}) {
       s->pos = 0;
       EXPECT_EQ(load(TUrl(s)), nullptr) << name;
     }
