@@ -12,6 +12,53 @@ namespace {
 // One Ref per call: the state cannot vanish under an operation that flips.
 Ref<TDraw2DGraphics> G() { return TDraw2DGraphics::Current(); }
 
+// For getters: the current state or, with none selected, one of initial values.
+Ref<TDraw2DGraphics> StateOrInitial() {
+  static const auto* initial = new Ref<TDraw2DGraphics>(std::make_shared<TDraw2DGraphics>());
+  Ref<TDraw2DGraphics> g = G();
+  return g ? g : *initial;
+}
+
+// For setters that the driver hears of: `store` writes the current state, then
+// `apply` passes the value to its driver. Nothing happens with no state selected.
+template <class Store, class Apply>
+void Set(Store store, Apply apply) {
+  Ref<TDraw2DGraphics> g = G();
+  if (!g) return;
+  store(*g);
+  if (g->_driver) apply(*g->_driver);
+}
+
+// The state's two colours, drawing and clearing: their fields and the driver
+// operation that applies them.
+struct TColourFields {
+  int TDraw2DGraphics::*red;
+  int TDraw2DGraphics::*green;
+  int TDraw2DGraphics::*blue;
+  void (TDraw2DDriver::*apply)(int, int, int);
+};
+const TColourFields kDrawColour{&TDraw2DGraphics::color_red, &TDraw2DGraphics::color_green,
+                                &TDraw2DGraphics::color_blue, &TDraw2DDriver::SetColor};
+const TColourFields kClsColour{&TDraw2DGraphics::clscolor_red, &TDraw2DGraphics::clscolor_green,
+                               &TDraw2DGraphics::clscolor_blue, &TDraw2DDriver::SetClsColor};
+
+void SetColour(const TColourFields& c, int red, int green, int blue) {
+  Set(
+      [&](TDraw2DGraphics& g) {
+        g.*c.red = red;
+        g.*c.green = green;
+        g.*c.blue = blue;
+      },
+      [&](TDraw2DDriver& d) { (d.*c.apply)(red, green, blue); });
+}
+
+void GetColour(const TColourFields& c, int& red, int& green, int& blue) {
+  const Ref<TDraw2DGraphics> g = StateOrInitial();
+  red = (*g).*c.red;
+  green = (*g).*c.green;
+  blue = (*g).*c.blue;
+}
+
 void UpdateTransform(TDraw2DGraphics& g) {
   const double rad = double(g.tform_rot) * 3.14159265358979323846 / 180.0;
   const float s = float(std::sin(rad)), c = float(std::cos(rad));
@@ -24,162 +71,116 @@ void UpdateTransform(TDraw2DGraphics& g) {
 
 }  // namespace
 
-void SetColor(int red, int green, int blue) {
-  auto g = G();
-  if (!g) return;
-  g->color_red = red;
-  g->color_green = green;
-  g->color_blue = blue;
-  if (g->_driver) g->_driver->SetColor(red, green, blue);
-}
-
-void GetColor(int& red, int& green, int& blue) {
-  auto g = G();
-  red = g ? g->color_red : 255;
-  green = g ? g->color_green : 255;
-  blue = g ? g->color_blue : 255;
-}
-
-void SetClsColor(int red, int green, int blue) {
-  auto g = G();
-  if (!g) return;
-  g->clscolor_red = red;
-  g->clscolor_green = green;
-  g->clscolor_blue = blue;
-  if (g->_driver) g->_driver->SetClsColor(red, green, blue);
-}
-
-void GetClsColor(int& red, int& green, int& blue) {
-  auto g = G();
-  red = g ? g->clscolor_red : 0;
-  green = g ? g->clscolor_green : 0;
-  blue = g ? g->clscolor_blue : 0;
-}
+void SetColor(int red, int green, int blue) { SetColour(kDrawColour, red, green, blue); }
+void GetColor(int& red, int& green, int& blue) { GetColour(kDrawColour, red, green, blue); }
+void SetClsColor(int red, int green, int blue) { SetColour(kClsColour, red, green, blue); }
+void GetClsColor(int& red, int& green, int& blue) { GetColour(kClsColour, red, green, blue); }
 
 void SetAlpha(float alpha) {
-  auto g = G();
-  if (!g) return;
-  g->color_alpha = alpha;
-  if (g->_driver) g->_driver->SetAlpha(alpha);
+  Set([&](TDraw2DGraphics& g) { g.color_alpha = alpha; },
+      [&](TDraw2DDriver& d) { d.SetAlpha(alpha); });
 }
 
-float GetAlpha() {
-  auto g = G();
-  return g ? g->color_alpha : 1.0f;
-}
+float GetAlpha() { return StateOrInitial()->color_alpha; }
 
 void SetBlend(int mode) {
-  auto g = G();
-  if (!g) return;
-  g->blend_mode = mode;
-  if (g->_driver) g->_driver->SetBlend(mode);
+  Set([&](TDraw2DGraphics& g) { g.blend_mode = mode; },
+      [&](TDraw2DDriver& d) { d.SetBlend(mode); });
 }
 
-int GetBlend() {
-  auto g = G();
-  return g ? g->blend_mode : 1;
-}
+int GetBlend() { return StateOrInitial()->blend_mode; }
 
 void SetLineWidth(float width) {
-  auto g = G();
-  if (!g) return;
-  g->line_width = width;
-  if (g->_driver) g->_driver->SetLineWidth(width);
+  Set([&](TDraw2DGraphics& g) { g.line_width = width; },
+      [&](TDraw2DDriver& d) { d.SetLineWidth(width); });
 }
 
-float GetLineWidth() {
-  auto g = G();
-  return g ? g->line_width : 1.0f;
-}
+float GetLineWidth() { return StateOrInitial()->line_width; }
 
 void SetScale(float scale_x, float scale_y) {
-  auto g = G();
-  if (!g) return;
-  g->tform_scale_x = scale_x;
-  g->tform_scale_y = scale_y;
-  UpdateTransform(*g);
+  if (Ref<TDraw2DGraphics> g = G()) {
+    g->tform_scale_x = scale_x;
+    g->tform_scale_y = scale_y;
+    UpdateTransform(*g);
+  }
 }
 
 void GetScale(float& scale_x, float& scale_y) {
-  auto g = G();
-  scale_x = g ? g->tform_scale_x : 1.0f;
-  scale_y = g ? g->tform_scale_y : 1.0f;
+  const Ref<TDraw2DGraphics> g = StateOrInitial();
+  scale_x = g->tform_scale_x;
+  scale_y = g->tform_scale_y;
 }
 
 void SetRotation(float degrees) {
-  auto g = G();
-  if (!g) return;
-  g->tform_rot = degrees;
-  UpdateTransform(*g);
+  if (Ref<TDraw2DGraphics> g = G()) {
+    g->tform_rot = degrees;
+    UpdateTransform(*g);
+  }
 }
 
-float GetRotation() {
-  auto g = G();
-  return g ? g->tform_rot : 0.0f;
-}
+float GetRotation() { return StateOrInitial()->tform_rot; }
 
 void SetTransform(float degrees, float scale_x, float scale_y) {
-  auto g = G();
-  if (!g) return;
-  g->tform_rot = degrees;
-  g->tform_scale_x = scale_x;
-  g->tform_scale_y = scale_y;
-  UpdateTransform(*g);
+  if (Ref<TDraw2DGraphics> g = G()) {
+    g->tform_rot = degrees;
+    g->tform_scale_x = scale_x;
+    g->tform_scale_y = scale_y;
+    UpdateTransform(*g);
+  }
 }
 
 void SetViewport(int x, int y, int width, int height) {
-  auto g = G();
-  if (!g) return;
-  g->viewport_x = x;
-  g->viewport_y = y;
-  g->viewport_w = width;
-  g->viewport_h = height;
-  if (g->_driver) g->_driver->SetViewport(x, y, width, height);
+  Set(
+      [&](TDraw2DGraphics& g) {
+        g.viewport_x = x;
+        g.viewport_y = y;
+        g.viewport_w = width;
+        g.viewport_h = height;
+      },
+      [&](TDraw2DDriver& d) { d.SetViewport(x, y, width, height); });
 }
 
 void GetViewport(int& x, int& y, int& width, int& height) {
-  auto g = G();
-  x = g ? g->viewport_x : 0;
-  y = g ? g->viewport_y : 0;
-  width = g ? g->viewport_w : 0;
-  height = g ? g->viewport_h : 0;
+  const Ref<TDraw2DGraphics> g = StateOrInitial();
+  x = g->viewport_x;
+  y = g->viewport_y;
+  width = g->viewport_w;
+  height = g->viewport_h;
 }
 
 void SetOrigin(float x, float y) {
-  auto g = G();
-  if (!g) return;
-  g->origin_x = x;
-  g->origin_y = y;
+  if (Ref<TDraw2DGraphics> g = G()) {
+    g->origin_x = x;
+    g->origin_y = y;
+  }
 }
 
 void GetOrigin(float& x, float& y) {
-  auto g = G();
-  x = g ? g->origin_x : 0.0f;
-  y = g ? g->origin_y : 0.0f;
+  const Ref<TDraw2DGraphics> g = StateOrInitial();
+  x = g->origin_x;
+  y = g->origin_y;
 }
 
 void SetHandle(float x, float y) {
-  auto g = G();
-  if (!g) return;
-  g->handle_x = -x;
-  g->handle_y = -y;
+  if (Ref<TDraw2DGraphics> g = G()) {
+    g->handle_x = -x;
+    g->handle_y = -y;
+  }
 }
 
 void GetHandle(float& x, float& y) {
-  auto g = G();
-  x = g ? -g->handle_x : 0.0f;
-  y = g ? -g->handle_y : 0.0f;
+  const Ref<TDraw2DGraphics> g = StateOrInitial();
+  x = -g->handle_x;
+  y = -g->handle_y;
 }
 
 void SetImageFont(const Ref<TImageFont>& font) {
-  auto g = G();
-  if (!g) return;
-  g->image_font = font ? font : DefaultImageFont();
+  if (Ref<TDraw2DGraphics> g = G()) g->image_font = font ? font : DefaultImageFont();
 }
 
 Ref<TImageFont> GetImageFont() {
-  auto g = G();
-  return g && g->image_font ? g->image_font : DefaultImageFont();
+  const Ref<TDraw2DGraphics> g = StateOrInitial();
+  return g->image_font ? g->image_font : DefaultImageFont();
 }
 
 void Cls() {
