@@ -16,6 +16,7 @@
 #include "draw2d/image.h"
 #include "draw2d/image_font.h"
 #include "platform/ustring.h"
+#include "tests/support/gl_counters.h"
 
 namespace {
 
@@ -64,13 +65,13 @@ void Measure(const TScene& scene, bool batching, bool texts, const char* label) 
   for (int i = 0; i < 20; ++i) DrawFrame(scene, texts);  // textures made, caches warm
   const int frames = 200;
   std::vector<double> ms;
-  const int64_t d0 = driver->_draw_calls;
+  TGLCallCounter gl;
   for (int i = 0; i < frames; ++i) {
     const double t0 = CpuMs();
     DrawFrame(scene, texts);
     ms.push_back(CpuMs() - t0);
   }
-  const double draws = double(driver->_draw_calls - d0) / frames;
+  const double draws = double(gl.draws) / frames;
   std::sort(ms.begin(), ms.end());
   std::printf("%-20s median %.2f ms CPU per frame (p10 %.2f, p90 %.2f), %.0f draws per frame\n",
               label, ms[ms.size() / 2], ms[ms.size() / 10], ms[ms.size() * 9 / 10], draws);

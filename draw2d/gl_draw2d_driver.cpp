@@ -7,7 +7,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "draw2d/gl_image_frame.h"
@@ -94,29 +96,29 @@ void TGLDraw2DDriver::SetBlend(int mode) {
   if (mode == _blend_mode) return;
   FlushBatch();
   _blend_mode = mode;
-  ++_blend_calls;
+  if (_listener) _listener->OnBlendState();
   switch (mode) {
-    case 1:
+    case BlendMask:
       glDisable(GL_BLEND);
       glEnable(GL_ALPHA_TEST);
       glAlphaFunc(GL_GEQUAL, 0.5f);
       break;
-    case 3:
+    case BlendAlpha:
       glEnable(GL_BLEND);
       glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
       glDisable(GL_ALPHA_TEST);
       break;
-    case 4:
+    case BlendLight:
       glEnable(GL_BLEND);
       glBlendFunc(GL_SRC_ALPHA, GL_ONE);
       glDisable(GL_ALPHA_TEST);
       break;
-    case 5:
+    case BlendShade:
       glEnable(GL_BLEND);
       glBlendFunc(GL_DST_COLOR, GL_ZERO);
       glDisable(GL_ALPHA_TEST);
       break;
-    default:
+    default:  // BlendSolid and anything unknown
       glDisable(GL_BLEND);
       glDisable(GL_ALPHA_TEST);
       break;
@@ -203,19 +205,24 @@ void TGLDraw2DDriver::DisableTex() {
 
 // ---- batching -------------------------------------------------------------
 
-void TGLDraw2DDriver::Queue(unsigned texture, float u0, float v0, float u1, float v1, float x0,
-                            float y0, float x1, float y1, float tx, float ty) {
+TGLDraw2DDriver::TPoint TGLDraw2DDriver::Place(float x, float y, float tx, float ty) const {
+  return {x * _ix + y * _iy + tx, x * _jx + y * _jy + ty};
+}
+
+TGLDraw2DDriver::TQuad TGLDraw2DDriver::Corners(float x0, float y0, float x1, float y1, float tx,
+                                                float ty) const {
+  return {Place(x0, y0, tx, ty), Place(x1, y0, tx, ty), Place(x1, y1, tx, ty), Place(x0, y1, tx, ty)};
+}
+
+void TGLDraw2DDriver::Queue(unsigned texture, const TQuad& quad, const TTexCoords& uv) {
   if (!_vertices.empty() && texture != _batch_texture) FlushBatch();
   _batch_texture = texture;
-  // Same corner order and expressions as the immediate path.
-  const float xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
-  const float us[4] = {u0, u1, u1, u0}, vs[4] = {v0, v0, v1, v1};
   for (int i = 0; i < 4; ++i) {
     TVertex v;
-    v.x = xs[i] * _ix + ys[i] * _iy + tx;
-    v.y = xs[i] * _jx + ys[i] * _jy + ty;
-    v.u = us[i];
-    v.v = vs[i];
+    v.x = quad[i].x;
+    v.y = quad[i].y;
+    v.u = uv.u[i];
+    v.v = uv.v[i];
     std::memcpy(v.rgba, _color, 4);
     _vertices.push_back(v);
   }
@@ -237,7 +244,7 @@ void TGLDraw2DDriver::FlushBatch() {
       glDisableClientState(GL_TEXTURE_COORD_ARRAY);
       glDisableClientState(GL_VERTEX_ARRAY);
       glColor4ubv(_color);  // the colour array left the current colour undefined
-      ++_draw_calls;
+      Drew();
     }
     _vertices.clear();
   }
@@ -291,26 +298,25 @@ void TGLDraw2DDriver::DrawTexturedQuad(unsigned texture, float u0, float v0, flo
                                        float x0, float y0, float x1, float y1, float tx,
                                        float ty) {
   if (!HasContext()) return;
+  const TQuad quad = Corners(x0, y0, x1, y1, tx, ty);
+  const TTexCoords uv = {{u0, u1, u1, u0}, {v0, v0, v1, v1}};
   if (_batching) {
-    Queue(texture, u0, v0, u1, v1, x0, y0, x1, y1, tx, ty);
+    Queue(texture, quad, uv);
     return;
   }
   BindTexture(texture);
   glBegin(GL_QUADS);
-  glTexCoord2f(u0, v0);
-  glVertex2f(x0 * _ix + y0 * _iy + tx, x0 * _jx + y0 * _jy + ty);
-  glTexCoord2f(u1, v0);
-  glVertex2f(x1 * _ix + y0 * _iy + tx, x1 * _jx + y0 * _jy + ty);
-  glTexCoord2f(u1, v1);
-  glVertex2f(x1 * _ix + y1 * _iy + tx, x1 * _jx + y1 * _jy + ty);
-  glTexCoord2f(u0, v1);
-  glVertex2f(x0 * _ix + y1 * _iy + tx, x0 * _jx + y1 * _jy + ty);
+  for (int i = 0; i < 4; ++i) {
+    glTexCoord2f(uv.u[i], uv.v[i]);
+    glVertex2f(quad[i].x, quad[i].y);
+  }
   glEnd();
-  ++_draw_calls;
+  Drew();
 }
 
 void TGLDraw2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
   if (!HasContext()) return;
+  const TQuad quad = Corners(x0, y0, x1, y1, tx, ty);
   if (_batching && _use_atlas) {
     // From the white block of the page in use, so the rectangle joins the batch.
     int page = _vertices.empty() ? -1 : _atlas.PageOfTexture(_batch_texture);
@@ -327,19 +333,16 @@ void TGLDraw2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx,
     if (page >= 0) {
       float u = 0, v = 0;
       _atlas.WhiteTexel(page, u, v);
-      Queue(_atlas.PageTexture(page), u, v, u, v, x0, y0, x1, y1, tx, ty);
+      Queue(_atlas.PageTexture(page), quad, {{u, u, u, u}, {v, v, v, v}});
       return;
     }
   }
   FlushBatch();
   DisableTex();
   glBegin(GL_QUADS);
-  glVertex2f(x0 * _ix + y0 * _iy + tx, x0 * _jx + y0 * _jy + ty);
-  glVertex2f(x1 * _ix + y0 * _iy + tx, x1 * _jx + y0 * _jy + ty);
-  glVertex2f(x1 * _ix + y1 * _iy + tx, x1 * _jx + y1 * _jy + ty);
-  glVertex2f(x0 * _ix + y1 * _iy + tx, x0 * _jx + y1 * _jy + ty);
+  for (const TPoint& p : quad) glVertex2f(p.x, p.y);
   glEnd();
-  ++_draw_calls;
+  Drew();
 }
 
 void TGLDraw2DDriver::Cls() {
@@ -355,7 +358,7 @@ void TGLDraw2DDriver::Plot(float x, float y) {
   glBegin(GL_POINTS);
   glVertex2f(x + 0.5f, y + 0.5f);
   glEnd();
-  ++_draw_calls;
+  Drew();
 }
 
 void TGLDraw2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -363,10 +366,9 @@ void TGLDraw2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx,
   FlushBatch();
   DisableTex();
   glBegin(GL_LINES);
-  glVertex2f(x0 * _ix + y0 * _iy + tx + 0.5f, x0 * _jx + y0 * _jy + ty + 0.5f);
-  glVertex2f(x1 * _ix + y1 * _iy + tx + 0.5f, x1 * _jx + y1 * _jy + ty + 0.5f);
+  for (const TPoint& p : {Place(x0, y0, tx, ty), Place(x1, y1, tx, ty)}) glVertex2f(p.x + 0.5f, p.y + 0.5f);
   glEnd();
-  ++_draw_calls;
+  Drew();
 }
 
 void TGLDraw2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
@@ -379,11 +381,11 @@ void TGLDraw2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx,
   glBegin(GL_POLYGON);
   for (int i = 0; i < segments; ++i) {
     const float a = float(i) * 6.28318530718f / float(segments);
-    const float x = cx + std::cos(a) * rx, y = cy + std::sin(a) * ry;
-    glVertex2f(x * _ix + y * _iy + tx, x * _jx + y * _jy + ty);
+    const TPoint p = Place(cx + std::cos(a) * rx, cy + std::sin(a) * ry, tx, ty);
+    glVertex2f(p.x, p.y);
   }
   glEnd();
-  ++_draw_calls;
+  Drew();
 }
 
 void TGLDraw2DDriver::DrawPoly(const std::vector<float>& points, float handle_x, float handle_y,
@@ -393,11 +395,11 @@ void TGLDraw2DDriver::DrawPoly(const std::vector<float>& points, float handle_x,
   DisableTex();
   glBegin(GL_POLYGON);
   for (size_t i = 0; i + 1 < points.size(); i += 2) {
-    const float x = points[i] + handle_x, y = points[i + 1] + handle_y;
-    glVertex2f(x * _ix + y * _iy + tx, x * _jx + y * _jy + ty);
+    const TPoint p = Place(points[i] + handle_x, points[i + 1] + handle_y, tx, ty);
+    glVertex2f(p.x, p.y);
   }
   glEnd();
-  ++_draw_calls;
+  Drew();
 }
 
 void TGLDraw2DDriver::DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
@@ -415,7 +417,7 @@ void TGLDraw2DDriver::DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
   glPixelStorei(GL_UNPACK_ROW_LENGTH, flipped->pitch / 4);
   glDrawPixels(flipped->width, flipped->height, GL_RGBA, GL_UNSIGNED_BYTE, flipped->pixels);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  ++_draw_calls;
+  Drew();
   SetBlend(saved);
 }
 

@@ -5,12 +5,19 @@
 // arrays over shared atlas textures unless batching is switched off), pixmap
 // drawing and back-buffer reads.
 #pragma once
-#include <cstdint>
+#include <array>
 #include <string>
 #include <vector>
 
 #include "draw2d/draw2d_graphics.h"
 #include "draw2d/texture_atlas.h"
+
+// Hears what the driver sends to GL; tests and benchmarks count through it.
+struct TGLDrawListener {
+  virtual ~TGLDrawListener() = default;
+  virtual void OnDraw() {}        // one glBegin ... glEnd or glDrawArrays
+  virtual void OnBlendState() {}  // a blend mode change that reached GL
+};
 
 struct TGLDraw2DDriver : TDraw2DDriver {
   std::vector<Ref<TGraphicsMode>> GraphicsModes() override;
@@ -55,11 +62,9 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   void SetBatching(bool on);
   void SetAtlas(bool on);
   bool Batching() const { return _batching; }
-  // Counters for tests and benchmarks: draws sent to GL (one per glBegin or
-  // glDrawArrays), and state calls that reached GL for the blend mode.
-  int64_t _draw_calls = 0;
-  int64_t _blend_calls = 0;
-  TTextureAtlas& Atlas() { return _atlas; }
+  // Null: nobody listens.
+  void SetListener(TGLDrawListener* listener) { _listener = listener; }
+  const TTextureAtlas& Atlas() const { return _atlas; }
 
   // GL state caches.
   int _blend_mode = -1;  // -1: unknown, the next SetBlend reaches GL
@@ -74,10 +79,25 @@ struct TGLDraw2DDriver : TDraw2DDriver {
     float x, y, u, v;
     unsigned char rgba[4];
   };
+  struct TPoint {
+    float x, y;
+  };
+  // Top left, top right, bottom right, bottom left.
+  using TQuad = std::array<TPoint, 4>;
+  struct TTexCoords {
+    float u[4], v[4];  // per corner, in the order of TQuad
+  };
+  // A shape's point (x, y) through the current transform, at the drawing position
+  // (tx, ty). Every path places its vertices through it, so batched and immediate
+  // drawing stay pixel-identical.
+  TPoint Place(float x, float y, float tx, float ty) const;
+  TQuad Corners(float x0, float y0, float x1, float y1, float tx, float ty) const;
   void BindTexture(unsigned texture);
   void DisableTex();
-  void Queue(unsigned texture, float u0, float v0, float u1, float v1, float x0, float y0,
-             float x1, float y1, float tx, float ty);
+  void Queue(unsigned texture, const TQuad& quad, const TTexCoords& uv);
+  void Drew() {
+    if (_listener) _listener->OnDraw();
+  }
   void ReleaseNow(unsigned texture, const TAtlasSlot& slot);
   bool HasContext() const;
 
@@ -91,6 +111,7 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   };
   std::vector<TRelease> _releases;  // waiting for the next flush
   TTextureAtlas _atlas;
+  TGLDrawListener* _listener = nullptr;
 };
 
 // The one driver object.

@@ -8,6 +8,7 @@
 #include "draw2d/image_font.h"
 #include "platform/ustring.h"
 #include "tests/draw2d/gl_fixture.h"
+#include "tests/support/gl_counters.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ void DrawScene(int n, const std::vector<Ref<TImage>>& tiles, const Ref<TImage>& 
 }  // namespace
 
 TEST_F(BoardTest, BatchedFramesArePixelIdenticalToOneDrawPerQuad) {
+  TGLCallCounter gl;
   const char* sans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
   Ref<TImageFont> font;
   if (std::ifstream(sans).good()) font = LoadImageFont(FromOSBytes(sans), 30, FontSmooth);
@@ -107,16 +109,16 @@ TEST_F(BoardTest, BatchedFramesArePixelIdenticalToOneDrawPerQuad) {
   for (int n : {4, 5, 12, 27, 32}) {
     std::vector<Ref<TImage>> tiles = Tiles(n, picture);
     driver_->SetBatching(false);
-    const int64_t d0 = driver_->_draw_calls;
+    const int64_t d0 = gl.draws;
     DrawScene(n, tiles, preview, font);
-    const int64_t unbatched_draws = driver_->_draw_calls - d0;
+    const int64_t unbatched_draws = gl.draws - d0;
     Ref<TPixmap> one_by_one = GrabPixmap(0, 0, kWinW, kWinH);
     Flip(0);
     driver_->SetBatching(true);
-    const int64_t d1 = driver_->_draw_calls;
+    const int64_t d1 = gl.draws;
     DrawScene(n, tiles, preview, font);
     Ref<TPixmap> batched = GrabPixmap(0, 0, kWinW, kWinH);
-    const int64_t batched_draws = driver_->_draw_calls - d1;
+    const int64_t batched_draws = gl.draws - d1;
     Flip(0);
     int differing = 0;
     for (int y = 0; y < kWinH; ++y)
@@ -202,6 +204,7 @@ TEST_F(BoardTest, PendingQuadsKeepTheSlotsOfReleasedImages) {
 // between tiles and frame rectangles, they must look exactly as with a texture of
 // their own drawn one quad at a time, and batch with the tiles.
 TEST_F(BoardTest, SmoothTextsInTheGlyphAtlasMatchOwnTexturesAndBatchWithTiles) {
+  TGLCallCounter gl;
   std::vector<std::string> faces = {SourceDir() + "/assets/Fonts/DISPF___.ttf",
                                     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"};
   Ref<TPixmap> picture = Picture();
@@ -227,7 +230,7 @@ TEST_F(BoardTest, SmoothTextsInTheGlyphAtlasMatchOwnTexturesAndBatchWithTiles) {
       // making a glyph's frame on first use flushes.
       int64_t d0 = 0;
       for (int round = 0; round < 2; ++round) {
-        d0 = driver_->_draw_calls;
+        d0 = gl.draws;
         SetClsColor(20, 30, 40);
         Cls();
         SetBlend(BlendAlpha);
@@ -247,7 +250,7 @@ TEST_F(BoardTest, SmoothTextsInTheGlyphAtlasMatchOwnTexturesAndBatchWithTiles) {
         }
       }
       SetImageFont(nullptr);
-      draws[pass] = driver_->_draw_calls - d0;
+      draws[pass] = gl.draws - d0;
       shots[pass] = GrabPixmap(0, 0, kWinW, kWinH);
       Flip(0);
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "tests/draw2d/gl_fixture.h"
+#include "tests/support/gl_counters.h"
 
 namespace {
 
@@ -101,15 +102,16 @@ TEST_F(GLWindowTest, MaskBlendDiscardsAlphaBelowHalf) {
 }
 
 TEST_F(GLWindowTest, RepeatedBlendModeReachesGlOnceUntilTheContextIsReset) {
+  TGLCallCounter gl;
   SetBlend(BlendAlpha);
-  const int64_t calls = driver_->_blend_calls;
+  const int64_t calls = gl.blend_states;
   glDisable(GL_BLEND);  // behind the cache's back
   SetBlend(BlendAlpha);
-  EXPECT_EQ(driver_->_blend_calls, calls);
+  EXPECT_EQ(gl.blend_states, calls);
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
   driver_->ResetGLContext(g_);
   SetBlend(BlendAlpha);
-  EXPECT_EQ(driver_->_blend_calls, calls + 1);
+  EXPECT_EQ(gl.blend_states, calls + 1);
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
 }
 
