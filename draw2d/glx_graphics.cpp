@@ -36,7 +36,7 @@ struct TGLXState {
   TGLContextRecord* last_selected = nullptr;
   unsigned long input_window = 0;
   std::set<GLXContext> live_contexts;
-  bool fail_next = false;  // test seam
+  TWindowCheck window_check = nullptr;
   // Pending guard of SwapSharedContext's paired calls.
   TSharedContextGuard* swap_guard = nullptr;
 };
@@ -284,9 +284,8 @@ TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int 
   if (!CreateContext(r, is_shared ? nullptr : ShareList(), trap)) return Discard(r);
   NameWindow(s.display, r->window);
   if (!is_shared) ShowWindow(r, full);
-  const bool injected = !is_shared && s.fail_next;
-  if (injected) s.fail_next = false;
-  if (trap.Failed() || injected) return Discard(r);
+  const bool refused = !is_shared && s.window_check && !s.window_check();
+  if (trap.Failed() || refused) return Discard(r);
   SystemPump();
   return r;
 }
@@ -471,7 +470,6 @@ void CloseGLGraphicsDriver() {
   RestoreVideoMode();
 }
 
-void FailNextCreationForTest() { S().fail_next = true; }
+void SetWindowCheck(TWindowCheck check) { S().window_check = check; }
 
-bool GLFullScreenActive() { return VideoModeSwitched(); }
 TGLContextRecord* GLCurrentRecord() { return S().current; }

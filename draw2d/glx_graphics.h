@@ -81,10 +81,11 @@ bool SharedContextAlive();
 // Closes the current and the shared record (run at program end; safe to call twice).
 void CloseGLGraphicsDriver();
 
-// For tests: makes the next window creation fail at its last step (after the mode
-// switch, the grabs and the mapping), to exercise the clean-up.
-void FailNextCreationForTest();
+// Consulted as the last step of opening a window, after the mode switch, the grabs
+// and the mapping: a false answer discards the window as an X error there would.
+// Null (the default) accepts every window. Tests use it to exercise the clean-up.
+using TWindowCheck = bool (*)();
+void SetWindowCheck(TWindowCheck check);
 
-// For tests: whether a full-screen mode is switched, and the record made current last.
-bool GLFullScreenActive();
+// The record made current last; null when none is.
 TGLContextRecord* GLCurrentRecord();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "draw2d/glx_graphics.h"
+#include "draw2d/glx_video_mode.h"
 #include "draw2d/graphics.h"
 #include "platform/app.h"
 #include "platform/polled_input.h"
@@ -90,7 +91,7 @@ class GLXFullScreenTest : public ::testing::Test {
 TEST_F(GLXFullScreenTest, FullScreenSwitchesTheModeCentresThePointerAndClosingRestores) {
   auto g = Graphics(800, 600, 32, 60, 0);
   ASSERT_TRUE(g);
-  EXPECT_TRUE(GLFullScreenActive());
+  EXPECT_TRUE(VideoModeSwitched());
   TGLContextRecord* rec = GLCurrentRecord();
   ASSERT_NE(rec, nullptr);
   EXPECT_EQ(rec->kind, 3);
@@ -118,7 +119,7 @@ TEST_F(GLXFullScreenTest, FullScreenSwitchesTheModeCentresThePointerAndClosingRe
   Flip(0);
   EndGraphics();
   SyncProgram();
-  EXPECT_FALSE(GLFullScreenActive());
+  EXPECT_FALSE(VideoModeSwitched());
   const TMode back = CurrentMode(d);
   EXPECT_EQ(back.width, 1024);
   EXPECT_EQ(back.height, 768);
@@ -163,7 +164,7 @@ TEST_F(GLXFullScreenTest, ASizeWithoutAModeFailsAndLeavesTheModeAlone) {
   SetGraphicsSeqForTest(0);
   EXPECT_EQ(Graphics(700, 500, 32, 60, 0), nullptr);
   EXPECT_EQ(GraphicsSeq(), 0);
-  EXPECT_FALSE(GLFullScreenActive());
+  EXPECT_FALSE(VideoModeSwitched());
   EXPECT_EQ(CurrentGraphics(), nullptr);
   SyncProgram();
   EXPECT_EQ(CurrentMode(d).width, 1024);
@@ -173,9 +174,10 @@ TEST_F(GLXFullScreenTest, ASizeWithoutAModeFailsAndLeavesTheModeAlone) {
 
 TEST_F(GLXFullScreenTest, AFailureAfterTheModeSwitchRestoresUngrabsAndDestroys) {
   AppTitle = u"tess-fullscreen-fail";
-  FailNextCreationForTest();
+  SetWindowCheck([] { return false; });
   EXPECT_EQ(Graphics(800, 600, 32, 60, 0), nullptr);
-  EXPECT_FALSE(GLFullScreenActive());
+  SetWindowCheck(nullptr);
+  EXPECT_FALSE(VideoModeSwitched());
   SyncProgram();
   EXPECT_EQ(CurrentMode(d).width, 1024);
   EXPECT_TRUE(probe->ViewableWindowsNamed("tess-fullscreen-fail").empty());

@@ -11,6 +11,7 @@
 #include "draw2d/draw2d_graphics.h"
 #include "draw2d/gl_draw2d_driver.h"
 #include "draw2d/glx_graphics.h"
+#include "draw2d/glx_video_mode.h"
 #include "draw2d/graphics.h"
 #include "pixmap/pixmap.h"
 #include "platform/app.h"
@@ -305,7 +306,7 @@ TEST_F(GLXWindowTest, FullScreenWithoutTheVideoModeExtensionFailsCleanly) {
   EXPECT_EQ(Graphics(800, 600, 32, 60, 0), nullptr);
   EXPECT_EQ(GraphicsSeq(), seq);
   EXPECT_EQ(CurrentGraphics(), nullptr);
-  EXPECT_FALSE(GLFullScreenActive());
+  EXPECT_FALSE(VideoModeSwitched());
   EXPECT_TRUE(probe.ViewableWindowsNamed(title).empty());
   EXPECT_TRUE(GLGraphicsDriver()->GraphicsModes().empty());
 }
