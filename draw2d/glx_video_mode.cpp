@@ -126,7 +126,9 @@ void RestoreVideoMode() {
   if (!v.switched) return;
   XF86VidModeSwitchToMode(v.display, v.screen, &v.saved);
   XF86VidModeSetViewPort(v.display, v.screen, 0, 0);
-  XFlush(v.display);
+  // Waits until the server has carried the switch out: a program that ends right
+  // after may otherwise be dropped by the server with the requests still unread.
+  XSync(v.display, False);
   FreePrivate(v.saved);
   v.saved = {};
   if (v.modes) XFree(v.modes);
