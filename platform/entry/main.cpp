@@ -1,5 +1,5 @@
 // Process entry of Tessolino: the runtime's start-up, then the game's module body.
 #include "game/game_main.h"
-#include "platform/appstub.h"
+#include "platform/process_entry.h"
 
-int main(int argc, char** argv) { return AppStubMain(argc, argv, &game::main); }
+int main(int argc, char** argv) { return ProcessEntryMain(argc, argv, &game::main); }

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "platform/app.h"
-#include "platform/appstub.h"
+#include "platform/process_entry.h"
 #include "platform/runtime_error.h"
 #include "platform/ustring.h"
 
@@ -90,5 +90,5 @@ void Body() {
 
 int main(int argc, char** argv) {
   mode = argc > 1 ? argv[1] : "";
-  return AppStubMain(argc, argv, &Body);
+  return ProcessEntryMain(argc, argv, &Body);
 }

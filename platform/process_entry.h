@@ -5,4 +5,4 @@
 // Runs the whole process start with `body` as the module body. When the body returns
 // the program ends through End (status 0); a runtime error or other exception that
 // nothing caught is reported on standard error and gives status 1.
-int AppStubMain(int argc, char** argv, void (*body)());
+int ProcessEntryMain(int argc, char** argv, void (*body)());

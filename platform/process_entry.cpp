@@ -1,7 +1,7 @@
 // Process entry: application globals, change to the program's directory, clock and
 // alarm, SIGPIPE ignored, fatal-signal report on an alternate stack, the module body
 // run once, and the report of an error that nothing caught.
-#include "platform/appstub.h"
+#include "platform/process_entry.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -99,7 +99,7 @@ void Terminate() {
 
 }  // namespace
 
-int AppStubMain(int argc, char** argv, void (*body)()) {
+int ProcessEntryMain(int argc, char** argv, void (*body)()) {
   static bool started = false;
   if (started) return 0;
   started = true;
