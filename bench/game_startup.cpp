@@ -26,7 +26,7 @@
 #include "draw2d/graphics.h"
 #include "game/game_main.h"
 #include "game/menu.h"
-#include "game/normalise.h"
+#include "game/motif_pass.h"
 #include "game/select.h"
 #include "game/state.h"
 #include "pixmap/pixmap.h"

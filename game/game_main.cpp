@@ -18,7 +18,7 @@
 #include "game/menu.h"
 #include "game/motives.h"
 #include "game/mouse.h"
-#include "game/normalise.h"
+#include "game/motif_pass.h"
 #include "game/state.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/app.h"

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <string>
 #include <vector>
 
 #include "pixmap/pixmap.h"
@@ -26,11 +28,23 @@ constexpr off_t kMaxMotifBytes = off_t(256) << 20;
 // to 512 still has detail to filter from.
 constexpr int kDecodeSize = 1024;
 
-TMotifWriter g_writer = nullptr;
+// Read by every worker of a pass; replaced only between passes.
+std::atomic<TMotifWriter> g_writer{nullptr};
 
 int WriteJpeg(const Ref<TPixmap>& pixmap, const std::u16string& path) {
-  if (g_writer) return g_writer(pixmap, path);
+  if (TMotifWriter writer = g_writer.load()) return writer(pixmap, path);
   return SavePixmapJPeg(pixmap, TUrl(path), 75);
+}
+
+constexpr char kTempPrefix[] = ".tessolino-";
+constexpr char kTempSuffix[] = ".tmp";
+
+// Digits only, at most nine of them (a pid fits); -1 otherwise.
+long Number(const std::string& digits) {
+  if (digits.empty() || digits.size() > 9) return -1;
+  for (char c : digits)
+    if (c < '0' || c > '9') return -1;
+  return std::stol(digits);
 }
 
 struct TFd {
@@ -79,7 +93,30 @@ bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes
 
 }  // namespace
 
-void SetMotifWriterForTest(TMotifWriter writer) { g_writer = writer; }
+TMotifWriter SetMotifWriter(TMotifWriter writer) { return g_writer.exchange(writer); }
+
+std::u16string TemporaryMotifName() {
+  // One name per rewrite, so that jobs running side by side never share a file.
+  static std::atomic<unsigned> serial{0};
+  return FromOSBytes(kTempPrefix + std::to_string(::getpid()) + "-" + std::to_string(serial++) + kTempSuffix);
+}
+
+long TemporaryMotifOwner(const std::u16string& name) {
+  const std::string n = ToOSBytes(name);
+  const size_t pre = sizeof kTempPrefix - 1, suf = sizeof kTempSuffix - 1;
+  if (n.size() <= pre + suf || n.compare(0, pre, kTempPrefix) != 0 ||
+      n.compare(n.size() - suf, suf, kTempSuffix) != 0)
+    return -1;
+  std::string middle = n.substr(pre, n.size() - pre - suf);
+  // "<pid>-<n>", or a bare "<pid>" as older versions named it.
+  const size_t dash = middle.find('-');
+  if (dash != std::string::npos) {
+    if (Number(middle.substr(dash + 1)) < 0) return -1;
+    middle.resize(dash);
+  }
+  const long pid = Number(middle);
+  return pid > 0 ? pid : -1;
+}
 
 bool IsMotifName(const std::u16string& name) {
   const std::u16string ext = Lower(Right(name, 4));
@@ -112,13 +149,19 @@ TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int min
 
 bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name) {
   if (!pixmap) return false;
-  // A name the motif test never matches, so a leftover from a crash is ignored.
-  const std::u16string temp = u".tessolino-" + FromOSBytes(std::to_string(::getpid())) + u".tmp";
+  // A name the motif test never matches, so a leftover from a crash is not offered.
+  const std::u16string temp = TemporaryMotifName();
   const std::string temp_os = ToOSBytes(temp);
   ::unlink(temp_os.c_str());
   // Made private first, so that a private photo is never readable by others.
   TFd made(::open(temp_os.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-  bool ok = made.fd >= 0 && WriteJpeg(pixmap, temp) == 1;
+  bool ok = false;
+  try {
+    ok = made.fd >= 0 && WriteJpeg(pixmap, temp) == 1;
+  } catch (...) {
+    ::unlink(temp_os.c_str());  // a half-written file never stays behind
+    throw;
+  }
   ok = ok && SyncFile(temp_os);
   ok = ok && KeepMode(name, made.fd);
   ok = ok && ::rename(temp_os.c_str(), ToOSBytes(name).c_str()) == 0;
@@ -158,14 +201,4 @@ TMotifOutcome NormaliseMotif(const std::u16string& name) {
   picture.pixmap.reset();
   return scaled && ReplaceWithJpeg(scaled, name) ? TMotifOutcome::Rewritten
                                                  : TMotifOutcome::WriteFailed;
-}
-
-int NormaliseMotives(const std::u16string& folder) {
-  const std::vector<std::u16string> names = LoadDir(folder, true);
-  TFolderVisit visit(folder);
-  if (!visit.Entered()) return 0;
-  int rewritten = 0;
-  for (const std::u16string& name : names)
-    if (NormaliseMotif(name) == TMotifOutcome::Rewritten) ++rewritten;
-  return rewritten;
 }

@@ -45,17 +45,23 @@ class TFolderVisit {
   bool entered_ = false;
 };
 
-// What the start-up pass did with one entry of the folder.
-enum class TMotifOutcome { NotAMotif, Undecodable, Kept, Rewritten, WriteFailed };
+// What the start-up pass did with one entry of the folder. Failed: an exception
+// (a failed allocation, say) ended the work on it; the file is as it was.
+enum class TMotifOutcome { NotAMotif, Undecodable, Kept, Rewritten, WriteFailed, Failed };
 
 // Normalises one entry of the current directory: decodes it (upright, in sRGB),
 // and when MotifNeedsRewrite says so for its full upright size, rewrites it as a
 // 512 x 512 JPEG shrunk with ResamplePixmap.
 TMotifOutcome NormaliseMotif(const std::u16string& name);
 
-// The start-up pass over the motif folder; returns the number of files rewritten.
-int NormaliseMotives(const std::u16string& folder = kMotivesFolder);
-
-// Test seam: the JPEG writer used by ReplaceWithJpeg (null restores SavePixmapJPeg).
+// The JPEG writer ReplaceWithJpeg calls: 1 when the whole file was written. It runs
+// on the pass's worker threads. Null restores SavePixmapJPeg at quality 75; the
+// previous writer is returned.
 using TMotifWriter = int (*)(const Ref<TPixmap>& pixmap, const std::u16string& path);
-void SetMotifWriterForTest(TMotifWriter writer);
+TMotifWriter SetMotifWriter(TMotifWriter writer);
+
+// A fresh name ".tessolino-<pid>-<n>.tmp" for one rewrite's temporary file, and the
+// pid a name of that form (or the older ".tessolino-<pid>.tmp") carries; -1 for
+// any other name.
+std::u16string TemporaryMotifName();
+long TemporaryMotifOwner(const std::u16string& name);

@@ -1,7 +1,8 @@
 // The motif folder pass on real files: which pictures are rewritten, that the
-// content decides the decoder, that a failed write never damages a picture, that
-// the current directory always comes back, and that rewritten photos are upright,
-// free of moire and keep their file mode.
+// content decides the decoder, that a failed or throwing write never damages a
+// picture, that the thread count changes no byte, that a stopped pass and a crashed
+// one leave no temporary file, that the current directory always comes back, and
+// that rewritten photos are upright, free of moire and keep their file mode.
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,15 +11,20 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include <gtest/gtest.h>
 
+#include "game/motif_pass.h"
+#include "game/motif_workers.h"
 #include "game/normalise.h"
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
 #include "platform/ustring.h"
+#include "tests/support/env.h"
 #include "tests/support/jpeg_segments.h"
+#include "tests/support/motif_writers.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -36,6 +42,12 @@ Ref<TPixmap> Picture(int w, int h) {
 std::string Bytes(const fs::path& p) {
   std::ifstream f(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+std::map<std::string, std::string> Folder(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::directory_iterator(dir)) files[e.path().filename().string()] = Bytes(e.path());
+  return files;
 }
 
 bool IsJpeg(const fs::path& p) {
@@ -57,7 +69,8 @@ class Normalise : public ::testing::Test {
 
   void SetUp() override { fs::create_directories(dir); }
   void TearDown() override {
-    SetMotifWriterForTest(nullptr);
+    SetMotifWriter(nullptr);
+    SetMotifWorkerCount(0);
     fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
     fs::current_path(home);
   }
@@ -67,7 +80,17 @@ class Normalise : public ::testing::Test {
   void Jpeg(const std::string& name, int w, int h) {
     ASSERT_EQ(SavePixmapJPeg(Picture(w, h), TUrl((dir / name).string()), 90), 1);
   }
-  int Run() { return NormaliseMotives(FromOSBytes(dir.string() + "/")); }
+  int Run(const TPassWatch& watch = nullptr) { return NormaliseMotives(FromOSBytes(dir.string() + "/"), watch); }
+  // Photo-like pictures of several sizes and kinds, some kept, most rewritten.
+  void Mixed(int n) {
+    for (int i = 0; i < n; ++i) {
+      const std::string stem = (i % 4 == 0 ? "Puzzle" : "photo") + std::to_string(i);
+      if (i % 3 == 0)
+        Png(stem + ".png", 300 + 97 * i, 200 + 53 * i);
+      else
+        Jpeg(stem + ".jpg", 700 + 61 * i, 450 + 89 * i);
+    }
+  }
 
   // Runs fn in a child process that, when we are root, first becomes "nobody":
   // permissions do not bind root. Gives fn's result as the exit status.
@@ -136,15 +159,10 @@ TEST_F(Normalise, ContentDecidesTheDecoderOnTheNextStart) {
   EXPECT_EQ(w, 512);
 }
 
-int FailingWriter(const Ref<TPixmap>&, const std::u16string& path) {
-  std::ofstream(ToOSBytes(path), std::ios::binary) << "\xFF\xD8half a picture";
-  return 0;  // as a full disk would end it
-}
-
 TEST_F(Normalise, AFailedWriteKeepsTheOriginalAndNoTemporaryFile) {
   Png("beach.png", 300, 300);
   const std::string before = Bytes(dir / "beach.png");
-  SetMotifWriterForTest(&FailingWriter);
+  SetMotifWriter(&FailingMotifWriter);
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(Bytes(dir / "beach.png"), before);
   int entries = 0;
@@ -285,6 +303,90 @@ TEST_F(Normalise, PhotosAreStoredUprightWithoutMetadataAndKeepTheirMode) {
   }
 }
 
+TEST_F(Normalise, OneAndFourWorkersWriteTheSameBytes) {
+  Mixed(12);
+  // Real camera and scanner files where the corpora are at hand.
+  const std::string data = TestDataDir();
+  for (const char* f : {"jpeg-pillow/pil_sample_cmyk.jpg", "jpeg-pillow/hopper.jpg",
+                        "jpeg-image-rs-jpeg-decoder/reftest/images/ycck.jpg",
+                        "jpeg-image-rs-jpeg-decoder/icc/icc_chunk_order.jpeg"})
+    if (!data.empty() && fs::exists(fs::path(data) / f)) fs::copy_file(fs::path(data) / f, dir / fs::path(f).filename());
+  const fs::path twin = tmp.path() / "Twin";
+  fs::copy(dir, twin);
+  SetMotifWorkerCount(1);
+  const int one = Run();
+  SetMotifWorkerCount(4);
+  EXPECT_EQ(NormaliseMotives(FromOSBytes(twin.string() + "/")), one);
+  EXPECT_GE(one, 9);
+  EXPECT_EQ(Folder(dir), Folder(twin));
+}
+
+TEST_F(Normalise, AJobThatThrowsOrCannotDecodeLeavesTheOthersDone) {
+  Mixed(8);  // Puzzle0.png is small and kept: seven rewrites
+  tmp.Write("Motives/broken.jpg", Bytes(dir / "photo1.jpg").substr(0, 300));
+  const auto before = Folder(dir);
+  SetMotifWorkerCount(4);
+  ResetThrowingMotifWriter(2, 5);
+  SetMotifWriter(&ThrowingMotifWriter);
+  EXPECT_EQ(Run(), 5);
+  const auto after = Folder(dir);
+  ASSERT_EQ(after.size(), before.size()) << "no temporary file stays";
+  int untouched = 0;
+  for (const auto& [name, bytes] : after) {
+    if (bytes == before.at(name)) {
+      ++untouched;
+      continue;
+    }
+    int w = 0, h = 0;
+    Size(dir / name, w, h);
+    EXPECT_EQ(w, 512) << name;
+    EXPECT_TRUE(IsJpeg(dir / name)) << name;
+  }
+  EXPECT_EQ(untouched, 2 + 1 + 1) << "the two that threw, the one kept, the broken one";
+}
+
+TEST_F(Normalise, AStoppedPassFinishesOnlyTheMotifsInWork) {
+  Mixed(6);
+  const auto before = Folder(dir);
+  SetMotifWorkerCount(1);
+  SetMotifWriterDelay(100);
+  SetMotifWriter(&SlowMotifWriter);
+  std::vector<int> seen;
+  Run([&](int done, int total) {
+    seen.push_back(done);
+    EXPECT_EQ(total, 6);
+    return false;  // a close request at once
+  });
+  EXPECT_EQ(seen, std::vector<int>{0});
+  const auto after = Folder(dir);
+  ASSERT_EQ(after.size(), before.size()) << "no temporary file stays";
+  int changed = 0;
+  for (const auto& [name, bytes] : after) changed += bytes != before.at(name);
+  EXPECT_LE(changed, 1) << "only the motif the one worker had begun";
+}
+
+TEST_F(Normalise, TemporaryFilesOfProcessesThatAreGoneAreRemoved) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child), mine = std::to_string(::getpid());
+  for (const std::string& name : std::vector<std::string>{".tessolino-" + dead + ".tmp", ".tessolino-" + dead + "-3.tmp",
+                                  ".tessolino-" + mine + "-0.tmp", ".tessolino-1-7.tmp", ".tessolino-1.tmp",
+                                  ".tessolino-12x.tmp", ".tessolino-" + dead + "-.tmp", "tessolino-" + dead + ".tmp"})
+    tmp.Write("Motives/" + name, "\xFF\xD8left by a crash");
+  fs::create_directories(dir / (".tessolino-" + dead + "-9.tmp"));
+  Run();
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  // pid 1 always runs; odd names are not ours; a folder is never removed.
+  std::vector<std::string> kept{".tessolino-" + dead + "-.tmp", ".tessolino-" + dead + "-9.tmp", ".tessolino-1-7.tmp",
+                                ".tessolino-1.tmp", ".tessolino-12x.tmp", "tessolino-" + dead + ".tmp"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(left, kept);
+}
+
 TEST(MotifNames, LastFourCharactersLowerCasedAndCaseSensitivePrefix) {
   for (const char16_t* yes : {u"a.png", u"b.JPG", u"c.jpeg", u"d.JPEG", u"ejpeg", u".png"})
     EXPECT_TRUE(IsMotifName(yes)) << ToOSBytes(yes);
@@ -295,6 +397,15 @@ TEST(MotifNames, LastFourCharactersLowerCasedAndCaseSensitivePrefix) {
   EXPECT_TRUE(MotifNeedsRewrite(u"Puzzle.png", 513, 10));
   EXPECT_TRUE(MotifNeedsRewrite(u"Puzzle.png", 10, 513));
   EXPECT_TRUE(MotifNeedsRewrite(u"puzzle2.png", 512, 512));
+  // Temporary names carry this process's id and differ from call to call.
+  const std::u16string a = TemporaryMotifName(), b = TemporaryMotifName();
+  EXPECT_NE(a, b);
+  EXPECT_FALSE(IsMotifName(a));
+  EXPECT_EQ(TemporaryMotifOwner(a), static_cast<long>(::getpid()));
+  EXPECT_EQ(TemporaryMotifOwner(u".tessolino-42.tmp"), 42);
+  for (const char16_t* no : {u".tessolino-0.tmp", u".tessolino--1.tmp", u".tessolino-1234567890.tmp",
+                             u".tessolino-.tmp", u".tessolino-7.png"})
+    EXPECT_EQ(TemporaryMotifOwner(no), -1) << ToOSBytes(no);
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+// Threads that never take the alarm, work handed back to the main thread, and the
+// worker pool built on both.
 #include "platform/thread_util.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +10,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <new>
+#include <set>
+#include <stdexcept>
 
 #include "platform/clock.h"
 #include "platform/system.h"
 #include "platform/timer.h"
+#include "platform/worker_pool.h"
 
 namespace {
 
@@ -82,6 +89,61 @@ TEST(ThreadUtil, ALibraryThreadSeesNoAlarmWhileTheMainThreadWaitsOnATimer) {
   EXPECT_GT(count.polls, 100);
   EXPECT_EQ(count.interrupted, 0);
   EXPECT_GT(ticks, 20);  // the main thread still takes it (a loaded machine merges ticks)
+}
+
+TEST(WorkerPool, JobsRunOnAllWorkersWithTheAlarmBlockedAndAThrowEndsOnlyItsJob) {
+  TWorkerPool pool(3);
+  ASSERT_EQ(pool.Threads(), 3);
+  std::mutex lock;
+  std::set<std::thread::id> seen;
+  std::atomic<int> done{0}, blocked{0};
+  std::atomic<int> waiting{0};
+  for (int i = 0; i < 30; ++i) {
+    pool.Submit([&, i] {
+      if (i == 3) throw std::runtime_error("a broken picture");
+      if (i == 4) throw std::bad_alloc();
+      // The first three jobs wait for each other, so each runs on its own worker.
+      if (i < 3) {
+        ++waiting;
+        while (waiting < 3) std::this_thread::yield();
+      }
+      if (AlarmBlockedHere()) ++blocked;
+      std::lock_guard<std::mutex> hold(lock);
+      seen.insert(std::this_thread::get_id());
+      ++done;
+    });
+  }
+  pool.WaitIdle();
+  EXPECT_EQ(done, 28);
+  EXPECT_EQ(blocked, 28);
+  EXPECT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen.count(std::this_thread::get_id()), 0u);
+  EXPECT_FALSE(AlarmBlockedHere());
+  EXPECT_GE(TWorkerPool::DefaultThreads(), 1);
+  EXPECT_LE(TWorkerPool::DefaultThreads(), TWorkerPool::kMaxThreads);
+}
+
+TEST(WorkerPool, ClosingDropsJobsNotStartedAndWaitsForTheRunningOne) {
+  std::atomic<bool> release{false}, started{false}, finished{false};
+  std::atomic<int> later{0};
+  std::thread releaser;
+  {
+    TWorkerPool pool(1);
+    pool.Submit([&] {
+      started = true;
+      while (!release) std::this_thread::yield();
+      finished = true;
+    });
+    for (int i = 0; i < 5; ++i) pool.Submit([&] { ++later; });
+    while (!started) std::this_thread::yield();
+    releaser = std::thread([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      release = true;
+    });
+  }  // the pool closes while its job still runs
+  releaser.join();
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(later, 0);
 }
 
 }  // namespace

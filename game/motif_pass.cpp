@@ -1,0 +1,107 @@
+// The motif folder pass on the worker pool. Leans on the per-entry normalisation,
+// the directory listing and the motif workers; POSIX tells whether a process runs.
+#include "game/motif_pass.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "game/motif_workers.h"
+#include "platform/filesystem.h"
+#include "platform/ustring.h"
+#include "platform/worker_pool.h"
+
+namespace {
+
+// How often the watch is called while nothing finishes.
+constexpr std::chrono::milliseconds kWatchStep{15};
+
+// What the pass and its jobs share.
+struct TPassState {
+  std::mutex lock;
+  std::condition_variable changed;
+  int finished = 0;
+  int rewritten = 0;
+  std::atomic<bool> stop{false};
+};
+
+TMotifOutcome GuardedNormalise(const std::u16string& name) {
+  try {
+    return NormaliseMotif(name);
+  } catch (...) {
+    return TMotifOutcome::Failed;
+  }
+}
+
+bool ProcessGone(long pid) {
+  if (pid == static_cast<long>(::getpid())) return true;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void Submit(const std::shared_ptr<TPassState>& state, const std::u16string& name) {
+  MotifWorkers().Submit([state, name] {
+    TMotifOutcome outcome = TMotifOutcome::Kept;
+    if (!state->stop) outcome = GuardedNormalise(name);
+    std::lock_guard<std::mutex> hold(state->lock);
+    ++state->finished;
+    if (outcome == TMotifOutcome::Rewritten) ++state->rewritten;
+    state->changed.notify_all();
+  });
+}
+
+// Waits for every job; the watch runs between short waits until it says stop.
+void AwaitPass(TPassState& state, int total, const TPassWatch& watch) {
+  std::unique_lock<std::mutex> hold(state.lock);
+  while (state.finished < total) {
+    if (!watch || state.stop) {
+      state.changed.wait(hold, [&] { return state.finished == total; });
+      break;
+    }
+    const int done = state.finished;
+    hold.unlock();
+    const bool go_on = watch(done, total);
+    hold.lock();
+    if (!go_on) state.stop = true;
+    state.changed.wait_for(hold, kWatchStep, [&] { return state.finished != done; });
+  }
+}
+
+}  // namespace
+
+int RemoveStaleTemporaries(const std::vector<std::u16string>& names) {
+  int removed = 0;
+  for (const std::u16string& name : names) {
+    const long pid = TemporaryMotifOwner(name);
+    if (pid <= 0 || !ProcessGone(pid)) continue;
+    const std::string path = ToOSBytes(name);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::unlink(path.c_str()) == 0) ++removed;
+  }
+  return removed;
+}
+
+int NormaliseMotives(const std::u16string& folder, const TPassWatch& watch) {
+  const std::vector<std::u16string> names = LoadDir(folder, true);
+  TFolderVisit visit(folder);
+  if (!visit.Entered()) return 0;
+  RemoveStaleTemporaries(names);
+  auto state = std::make_shared<TPassState>();
+  int total = 0;
+  for (const std::u16string& name : names) {
+    if (!IsMotifName(name)) continue;
+    Submit(state, name);
+    ++total;
+  }
+  AwaitPass(*state, total, watch);
+  if (watch && !state->stop && total > 0) watch(total, total);
+  std::lock_guard<std::mutex> hold(state->lock);
+  return state->rewritten;
+}

@@ -1,0 +1,22 @@
+// Stand-ins for the JPEG writer of the motif folder pass (game/normalise.h's
+// SetMotifWriter): one that fails half-way as a full disk would, one that throws on
+// chosen calls, and one that is slow. They run on the pass's worker threads.
+#pragma once
+#include <string>
+
+#include "platform/object.h"
+
+struct TPixmap;
+
+// Leaves half a JPEG at path and reports failure.
+int FailingMotifWriter(const Ref<TPixmap>& pixmap, const std::u16string& path);
+
+// Writes as the real writer does, but throws std::bad_alloc on the call numbered
+// `bad_alloc_call` and a runtime error on `error_call` (counted from 1 across
+// threads since the last reset; 0 turns one off).
+void ResetThrowingMotifWriter(int bad_alloc_call, int error_call);
+int ThrowingMotifWriter(const Ref<TPixmap>& pixmap, const std::u16string& path);
+
+// Sleeps `ms` before each real write.
+void SetMotifWriterDelay(int ms);
+int SlowMotifWriter(const Ref<TPixmap>& pixmap, const std::u16string& path);
