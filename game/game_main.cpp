@@ -18,7 +18,8 @@
 #include "game/menu.h"
 #include "game/motives.h"
 #include "game/mouse.h"
-#include "game/motif_pass.h"
+#include "game/normalise.h"
+#include "game/prepare_view.h"
 #include "game/state.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/app.h"
@@ -119,7 +120,8 @@ void main() {
   PixmapLoaders();
   NameGameWindows();
   OpenWindow(480, 320);
-  NormaliseMotives(kMotivesFolder);
+  // Closing the first window ends the program once the motifs in work are written.
+  if (!PrepareMotives(kMotivesFolder)) End();
   DebugLog(u"Done");
   OpenWindow(800, 600);
   HideMouse();
