@@ -70,27 +70,6 @@ bool SyncFile(const std::string& path) {
   return f.fd >= 0 && ::fsync(f.fd) == 0;
 }
 
-// The whole file, when name is a regular file (or a link to one) of a sensible size.
-bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes) {
-  const std::string path = ToOSBytes(name);
-  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
-  TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (f.fd < 0) return false;
-  struct stat st {};
-  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (st.st_size <= 0 || st.st_size > kMaxMotifBytes) return false;
-  bytes.resize(static_cast<size_t>(st.st_size));
-  size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = ::read(f.fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  bytes.resize(got);
-  return got > 0;
-}
-
 }  // namespace
 
 TMotifWriter SetMotifWriter(TMotifWriter writer) { return g_writer.exchange(writer); }
@@ -116,6 +95,27 @@ long TemporaryMotifOwner(const std::u16string& name) {
   }
   const long pid = Number(middle);
   return pid > 0 ? pid : -1;
+}
+
+bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  const std::string path = ToOSBytes(name);
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
+  TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (f.fd < 0) return false;
+  struct stat st {};
+  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (st.st_size <= 0 || st.st_size > kMaxMotifBytes) return false;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(f.fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  return got > 0;
 }
 
 bool IsMotifName(const std::u16string& name) {

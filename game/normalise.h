@@ -3,6 +3,7 @@
 // pictures as 512 x 512 JPEGs without ever leaving a damaged file behind.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "pixmap/picture_load.h"
 #include "platform/object.h"
@@ -15,6 +16,9 @@ bool IsMotifName(const std::u16string& name);
 // Rewritten when wider or higher than 512 or not named "Puzzle..." (case-sensitive).
 bool MotifNeedsRewrite(const std::u16string& name, int width, int height);
 
+// The bytes of a regular file of the current directory (a symbolic link counts when
+// it leads to one), at most 256 MiB; false for anything else or a read error.
+bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes);
 // Decodes a file of the current directory by its content (any loader of the chain).
 // Only a regular file is opened (a symbolic link counts when it leads to one);
 // null for anything else, an undecodable file or a read error.

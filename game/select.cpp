@@ -1,5 +1,6 @@
-// The motif selection screen. Leans on the catalogue, the board set-up, the frame
-// helpers, the drawing front, polled input and the timer.
+// The motif selection screen. Leans on the catalogue and which of its entries hold
+// pictures, the board set-up, the frame helpers, the drawing front, polled input
+// and the timer.
 #include "game/select.h"
 
 #include "draw2d/draw.h"
@@ -8,6 +9,7 @@
 #include "game/board.h"
 #include "game/frame.h"
 #include "game/menu.h"
+#include "game/motif_residency.h"
 #include "game/motives.h"
 #include "game/mouse.h"
 #include "game/screen_util.h"
@@ -67,6 +69,7 @@ int selectPuzzleImg() {
     if (MOUSESCROLL < 0) right = 1;
     if (current > count - 1) current = 0;
     if (current < 0) current = count - 1;
+    KeepMotivesNear(current);
 
     bool found = false;
     for (const Ref<TMotives>& e : MotivesList) {
@@ -174,6 +177,8 @@ int selectPuzzleImg() {
   }
 
   SetScale(1, 1);
+  // The next selection starts at motif 0: its pictures are made meanwhile.
+  KeepMotivesNear(0, false);
   if (chosen == 0 || !IMGPuzzle) {
     Menu();
     return 0;

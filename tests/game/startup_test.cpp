@@ -1,13 +1,19 @@
 // Start-up with work on the motif workers, in real windows: the first window's
-// progress while a slow folder is prepared.
+// progress while a slow folder is prepared, reflections made off the main thread
+// against those drawn through the back buffer, and the catalogue (the same with one
+// or four workers, pictures held only near the carousel's middle).
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <vector>
 
 #include "draw2d/draw.h"
 #include "draw2d/graphics.h"
+#include "draw2d/image.h"
+#include "game/motif_residency.h"
 #include "game/motif_workers.h"
+#include "game/motives.h"
 #include "game/normalise.h"
 #include "game/prepare_view.h"
 #include "game/state.h"
@@ -16,6 +22,7 @@
 #include "platform/hook.h"
 #include "platform/stream.h"
 #include "platform/ustring.h"
+#include "platform/worker_pool.h"
 #include "tests/support/env.h"
 #include "tests/support/motif_writers.h"
 #include "tests/support/temp_dir.h"
@@ -36,6 +43,15 @@ Ref<TPixmap> Picture(int w, int h, int seed, int format = FormatRGB888) {
                                            ((x ^ y) & 255)));
   return p;
 }
+
+std::vector<int> Pixels(const Ref<TPixmap>& p) {
+  std::vector<int> v;
+  for (int y = 0; y < PixmapHeight(p); ++y)
+    for (int x = 0; x < PixmapWidth(p); ++x) v.push_back(ReadPixel(p, x, y));
+  return v;
+}
+
+std::vector<int> Pixels(const Ref<TImage>& image) { return Pixels(LockImage(image, 0, true, false)); }
 
 std::vector<Ref<TPixmap>> g_frames;
 Ref<TObject> GrabFrame(int, Ref<TObject> data, Ref<TObject>) {
@@ -93,6 +109,79 @@ TEST_F(Startup, ProgressIsRedrawnWhenTheCountMovesAndOnlyThen) {
   for (int y = 100; y < 180; ++y)
     for (int x = 0; x < 480; ++x) white += (ReadPixel(g_frames.back(), x, y) & 0xFFFFFF) == 0xFFFFFF;
   EXPECT_GT(white, 200);
+}
+
+TEST_F(Startup, ReflectionsMadeOffTheMainThreadMatchTheBackBufferOnes) {
+  ASSERT_TRUE(Graphics(800, 600, 0, 60, 0));  // a fresh drawing state, as at start-up
+  SetMaskColor(255, 0, 255);
+  // Magenta in the bottom rows; alpha of every value, opaque magenta among it.
+  Ref<TPixmap> keyed = Picture(512, 512, 1);
+  for (int x = 0; x < 512; x += 3) WritePixel(keyed, x, 500 - x % 40, static_cast<int>(0xFFFF00FFu));
+  Ref<TPixmap> alpha = Picture(300, 280, 2, FormatRGBA8888);
+  for (int y = 200; y < 280; ++y)
+    for (int x = 0; x < 300; ++x)
+      WritePixel(alpha, x, y, x % 17 == 0 ? static_cast<int>(0xFFFF00FFu) : (ReadPixel(alpha, x, y) & 0xFFFFFF) | (x % 256) << 24);
+  Ref<TPixmap> small = Picture(60, 90, 3);
+  WritePixel(small, 5, 5, static_cast<int>(0xFFFF00FFu));
+  const TMotifLook look = CurrentMotifLook();
+  for (const Ref<TPixmap>& p : {keyed, alpha, small}) {
+    const TMotifPictures made = MotifPictures(CopyPixmap(p), look);
+    Ref<TImage> image = LoadImage(CopyPixmap(p), ImageMasked);
+    ASSERT_TRUE(made.picture && made.reflection);
+    EXPECT_EQ(Pixels(made.picture), Pixels(image)) << PixmapWidth(p);
+    EXPECT_EQ(Pixels(made.reflection), Pixels(mirrorImage(image))) << PixmapWidth(p);
+  }
+}
+
+TEST_F(Startup, CatalogueIsTheSameWithOneAndFourWorkersAndHoldsPicturesOnlyNearTheMiddle) {
+  ASSERT_TRUE(Graphics(800, 600, 0, 60, 0));
+  SetMaskColor(255, 0, 255);
+  const int n = 12;
+  for (int i = 0; i < n; ++i) {
+    const std::string name = (dir / ("m" + std::to_string(i))).string();
+    if (i % 2)
+      ASSERT_EQ(SavePixmapPNG(Picture(150 + i, 120, i), TUrl(name + ".png")), 1);
+    else
+      ASSERT_EQ(SavePixmapJPeg(Picture(150, 130 + i, i), TUrl(name + ".jpg")), 1);
+  }
+  tmp.Write("Motives/broken.png", "\x89PNG not really");
+  // Every entry's pictures as the carousel shows them, walking it once round.
+  auto walk = [&](std::vector<std::u16string>& names) {
+    std::vector<std::vector<int>> seen(n);
+    names.clear();
+    for (const Ref<TMotives>& e : MotivesList) names.push_back(e->Filename);
+    for (int c = 0; c < n; ++c) {
+      KeepMotivesNear(c);
+      MotifWorkers().WaitIdle();
+      KeepMotivesNear(c);  // installs what the workers made
+      int held = 0;
+      for (const Ref<TMotives>& e : MotivesList) {
+        const int d = std::min(std::abs(e->ID - c), n - std::abs(e->ID - c));
+        EXPECT_EQ(e->Motiv != nullptr, d <= kNearMotives) << "middle " << c << ", entry " << e->ID;
+        EXPECT_EQ(e->Mirror != nullptr, d <= kNearMotives) << "middle " << c << ", entry " << e->ID;
+        held += e->Motiv != nullptr;
+      }
+      EXPECT_EQ(held, 2 * kNearMotives + 1);
+      Ref<TMotives> mid = MotivesList[static_cast<size_t>(c)];
+      seen[static_cast<size_t>(c)] = Pixels(mid->Motiv);
+      const std::vector<int> mirror = Pixels(mid->Mirror);
+      seen[static_cast<size_t>(c)].insert(seen[static_cast<size_t>(c)].end(), mirror.begin(), mirror.end());
+    }
+    return seen;
+  };
+  SetMotifWorkerCount(1);
+  BuildMotiveCatalogue(Folder());
+  ASSERT_EQ(CountMotives, n);
+  const std::vector<int> first_at_start = Pixels(MotivesList[0]->Motiv);
+  std::vector<std::u16string> names_one, names_four;
+  const auto one = walk(names_one);
+  EXPECT_EQ(Pixels(MotivesList[0]->Motiv), first_at_start) << "made again, the same";
+  MotivesList.clear();
+  SetMotifWorkerCount(4);
+  BuildMotiveCatalogue(Folder());
+  ASSERT_EQ(CountMotives, n);
+  EXPECT_EQ(walk(names_four), one);
+  EXPECT_EQ(names_four, names_one);
 }
 
 }  // namespace
