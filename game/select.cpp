@@ -19,6 +19,16 @@
 
 namespace {
 
+// One selection's state.
+struct TCarousel {
+  int current = 0;  // ID of the motif in the middle
+  uint8_t chosen = 0;
+  uint8_t left = 0, right = 0;  // 0 idle, 2 pointer over the arrow, 1 step requested
+  int next_step = 0;            // earliest TIME of the next step
+  Ref<TImage> shown_reflection;
+  int count = 0;  // signed: count - 1 is -1 for an empty catalogue
+};
+
 void DrawFaint(const Ref<TImage>& image, float x, float y) {
   if (!image) return;
   SetAlpha(0.4f);
@@ -28,161 +38,145 @@ void DrawFaint(const Ref<TImage>& image, float x, float y) {
   SetAlpha(1);
 }
 
-}  // namespace
+// 2 with the pointer over the arrow between x0 and x1, 1 when it was clicked there
+// (the click is used up), 0 elsewhere.
+uint8_t ArrowState(int x0, int x1) {
+  if (!(MX > x0 && MX < x1 && MY > 450 && MY < 497)) return 0;
+  if (MOUSE1HIT != 1) return 2;
+  MOUSE1HIT = 0;
+  return 1;
+}
 
-int selectPuzzleImg() {
-  int current = 0;
-  uint8_t chosen = 0;
-  uint8_t left = 0, right = 0;
-  // "Already passed", wrap-safe: the first step may come at once.
-  int next_step = ClockAdd(TIME, -1);
-  Ref<TImage> shown_reflection = CreateImage(512, 512, 8, -1);
-  const int count = CountMotives;  // signed: count - 1 is -1 for an empty catalogue
+// Arrows, Return, cursor keys and wheel; then the middle wraps round the ends.
+void ReadCarouselInput(TCarousel& c) {
+  UserInput();
+  c.left = ArrowState(10, 130);
+  c.right = ArrowState(670, 790);
+  if (KeyHit(13)) {
+    Eventsystem(SFXClick);
+    if (c.count > 0) c.chosen = 1;
+  }
+  if (KeyHit(37)) c.left = 1;
+  if (KeyHit(39)) c.right = 1;
+  if (MOUSESCROLL > 0) c.left = 1;
+  if (MOUSESCROLL < 0) c.right = 1;
+  if (c.current > c.count - 1) c.current = 0;
+  if (c.current < 0) c.current = c.count - 1;
+}
 
-  for (;;) {
-    UserInput();
-    if (MX > 10 && MX < 130 && MY > 450 && MY < 497) {
-      left = 2;
-      if (MOUSE1HIT == 1) {
-        left = 1;
-        MOUSE1HIT = 0;
-      }
-    } else {
-      left = 0;
-    }
-    if (MX > 670 && MX < 790 && MY > 450 && MY < 497) {
-      right = 2;
-      if (MOUSE1HIT == 1) {
-        right = 1;
-        MOUSE1HIT = 0;
-      }
-    } else {
-      right = 0;
-    }
-    if (KeyHit(13)) {
-      Eventsystem(SFXClick);
-      if (count > 0) chosen = 1;
-    }
-    if (KeyHit(37)) left = 1;
-    if (KeyHit(39)) right = 1;
-    if (MOUSESCROLL > 0) left = 1;
-    if (MOUSESCROLL < 0) right = 1;
-    if (current > count - 1) current = 0;
-    if (current < 0) current = count - 1;
-    KeepMotivesNear(current);
-
-    bool found = false;
-    for (const Ref<TMotives>& e : MotivesList) {
-      const int id = e->ID;
-      if (current > 0 && id == current - 1) DrawFaint(e->Motiv, 460.4f, -12);
-      if (current < count - 1 && id == current + 1) DrawFaint(e->Motiv, -70, -12);
-      if (current == 0) {
-        if (id == 0) {
-          IMGPuzzle = e->Motiv;
-          shown_reflection = e->Mirror;
-          found = true;
-        } else if (id == count - 1) {
-          DrawFaint(e->Motiv, 460.4f, -12);
-        }
-      }
-      if (current == count - 1 && id == 0) DrawFaint(e->Motiv, -70, -12);
-      if (id == current && current > 0) {
+// The following motif lies faint on the left, the preceding one on the right; the
+// middle one becomes IMGPuzzle with its reflection.
+void WalkCarousel(TCarousel& c) {
+  const int current = c.current, count = c.count;
+  bool found = false;
+  for (const Ref<TMotives>& e : MotivesList) {
+    const int id = e->ID;
+    if (current > 0 && id == current - 1) DrawFaint(e->Motiv, 460.4f, -12);
+    if (current < count - 1 && id == current + 1) DrawFaint(e->Motiv, -70, -12);
+    if (current == 0) {
+      if (id == 0) {
         IMGPuzzle = e->Motiv;
-        shown_reflection = e->Mirror;
+        c.shown_reflection = e->Mirror;
         found = true;
+      } else if (id == count - 1) {
+        DrawFaint(e->Motiv, 460.4f, -12);
       }
     }
-    if (!found && count == 0) IMGPuzzle.reset();  // nothing to show or cut
-
-    if (left == 1 && ClockBefore(next_step, TIME)) {
-      Eventsystem(SFXClick);
-      current += 1;
-      left = 0;
-      MOUSESCROLL = 0;
-      next_step = ClockAdd(TIME, 400);
+    if (current == count - 1 && id == 0) DrawFaint(e->Motiv, -70, -12);
+    if (id == current && current > 0) {
+      IMGPuzzle = e->Motiv;
+      c.shown_reflection = e->Mirror;
+      found = true;
     }
-    if (right == 1 && ClockBefore(next_step, TIME)) {
-      Eventsystem(SFXClick);
-      current -= 1;
-      right = 0;
-      MOUSESCROLL = 0;
-      next_step = ClockAdd(TIME, 400);
-    }
-
-    if (shown_reflection) DrawImage(shown_reflection, 144, 525, 0);
-    if (IMGPuzzle) DrawImage(IMGPuzzle, 144, 13, 0);
-    if (ButtonRMirror) DrawImage(ButtonRMirror, 670, 550, 0);
-    if (ButtonLMirror) DrawImage(ButtonLMirror, 10, 550, 0);
-
-    const std::u16string numbers = NumText(current + 1) + u"/" + NumText(count);
-    const int cx = 400 - TextWidth(u"Auswahl" + numbers) / 2;
-    const std::u16string counter = u"Auswahl: " + numbers;
-    SetScale(1, -0.8f);
-    SetAlpha(0.2f);
-    SetImageFont(FArial30);
-    DrawText(counter, static_cast<float>(cx), 580);
-    SetScale(1, 1);
-    SetAlpha(1);
-    DrawText(counter, static_cast<float>(cx), 535);
-
-    SetImageFont(FArial20);
-    if (ButtonR) DrawImage(ButtonR, 670, 450, 0);
-    if (ButtonL) DrawImage(ButtonL, 10, 450, 0);
-
-    const int k = 144 + ((MAP_X / 2) * 512) / 20;
-    SetColor(25, 25, 25);
-    SetAlpha(0.5f);
-    DrawRect(149, 487, 502, 19);
-    SetAlpha(1);
-    SetColor(125, 125, 125);
-    DrawRect(static_cast<float>(k - 5), 487, 60, 19);
-    SetColor(255, 255, 255);
-    SetScale(0.5f, 0.5f);
-    if (ButtonR) DrawImage(ButtonR, static_cast<float>(k + 45), 485, 0);
-    if (ButtonL) DrawImage(ButtonL, static_cast<float>(k - 55), 485, 0);
-    SetScale(1, 1);
-    const std::u16string tiles = NumText(static_cast<long long>(MAP_X) * MAP_Y);
-    DrawText(tiles, static_cast<float>(k + 25) - static_cast<float>(TextWidth(tiles)) / 2.0f, 485);
-    SetImageFont(FArial30);
-
-    if (right == 2) Highlight(ButtonR, 670, 450);
-    if (left == 2) Highlight(ButtonL, 10, 450);
-
-    if (MX > 144 && MX < 656 && MY > 13 && MY < 475 && IMGPuzzle) {
-      Highlight(IMGPuzzle, 144, 13);
-      if (MOUSE1HIT == 1) {
-        chosen = 1;
-        Eventsystem(SFXClick);
-        MOUSE1HIT = 0;
-      }
-    }
-
-    if (MouseDown(1) && MX > 144 && MX < 656 && MY > 475 && MY < 525) {
-      MAP_X = (MX - 144) / 15;
-      if (MAP_X < 4) MAP_X = 4;
-      if (MAP_X > 32) MAP_X = 32;
-      MAP_Y = MAP_X;
-    }
-
-    if (KeyHit(32)) break;
-
-    Mouse(1);
-    FPS();
-    Flip(0);
-    WaitTimer(Timer);
-    Cls();
-    if (KeyHit(27)) break;
-    if (AppTerminate()) break;
-    if (chosen == 1) break;
   }
+  if (!found && count == 0) IMGPuzzle.reset();  // nothing to show or cut
+}
 
+// At most one step a frame, and one every 400 ms.
+void StepCarousel(TCarousel& c) {
+  if (c.left == 1 && ClockBefore(c.next_step, TIME)) {
+    Eventsystem(SFXClick);
+    c.current += 1;
+    c.left = 0;
+    MOUSESCROLL = 0;
+    c.next_step = ClockAdd(TIME, 400);
+  }
+  if (c.right == 1 && ClockBefore(c.next_step, TIME)) {
+    Eventsystem(SFXClick);
+    c.current -= 1;
+    c.right = 0;
+    MOUSESCROLL = 0;
+    c.next_step = ClockAdd(TIME, 400);
+  }
+}
+
+// Reflection, picture, the arrows' reflections, the counter and the arrows.
+void DrawCarousel(const TCarousel& c) {
+  if (c.shown_reflection) DrawImage(c.shown_reflection, 144, 525, 0);
+  if (IMGPuzzle) DrawImage(IMGPuzzle, 144, 13, 0);
+  if (ButtonRMirror) DrawImage(ButtonRMirror, 670, 550, 0);
+  if (ButtonLMirror) DrawImage(ButtonLMirror, 10, 550, 0);
+
+  const std::u16string numbers = NumText(c.current + 1) + u"/" + NumText(c.count);
+  const int cx = 400 - TextWidth(u"Auswahl" + numbers) / 2;
+  const std::u16string counter = u"Auswahl: " + numbers;
+  SetScale(1, -0.8f);
+  SetAlpha(0.2f);
+  SetImageFont(FArial30);
+  DrawText(counter, static_cast<float>(cx), 580);
   SetScale(1, 1);
-  // The next selection starts at motif 0: its pictures are made meanwhile.
-  KeepMotivesNear(0, false);
-  if (chosen == 0 || !IMGPuzzle) {
-    Menu();
-    return 0;
+  SetAlpha(1);
+  DrawText(counter, static_cast<float>(cx), 535);
+
+  SetImageFont(FArial20);
+  if (ButtonR) DrawImage(ButtonR, 670, 450, 0);
+  if (ButtonL) DrawImage(ButtonL, 10, 450, 0);
+}
+
+// The grid-size slider: track, knob with its small arrows, and the tile count.
+void DrawSlider() {
+  const int k = 144 + ((MAP_X / 2) * 512) / 20;
+  SetColor(25, 25, 25);
+  SetAlpha(0.5f);
+  DrawRect(149, 487, 502, 19);
+  SetAlpha(1);
+  SetColor(125, 125, 125);
+  DrawRect(static_cast<float>(k - 5), 487, 60, 19);
+  SetColor(255, 255, 255);
+  SetScale(0.5f, 0.5f);
+  if (ButtonR) DrawImage(ButtonR, static_cast<float>(k + 45), 485, 0);
+  if (ButtonL) DrawImage(ButtonL, static_cast<float>(k - 55), 485, 0);
+  SetScale(1, 1);
+  const std::u16string tiles = NumText(static_cast<long long>(MAP_X) * MAP_Y);
+  DrawText(tiles, static_cast<float>(k + 25) - static_cast<float>(TextWidth(tiles)) / 2.0f, 485);
+  SetImageFont(FArial30);
+}
+
+// Hovered arrows and picture light up; a click on the big picture chooses it.
+void HighlightAndChoose(TCarousel& c) {
+  if (c.right == 2) Highlight(ButtonR, 670, 450);
+  if (c.left == 2) Highlight(ButtonL, 10, 450);
+  if (MX > 144 && MX < 656 && MY > 13 && MY < 475 && IMGPuzzle) {
+    Highlight(IMGPuzzle, 144, 13);
+    if (MOUSE1HIT == 1) {
+      c.chosen = 1;
+      Eventsystem(SFXClick);
+      MOUSE1HIT = 0;
+    }
   }
+}
+
+// While the button is held over the slider (so dragging works): 4 to 32 columns.
+void ReadSlider() {
+  if (MouseDown(1) && MX > 144 && MX < 656 && MY > 475 && MY < 525) {
+    MAP_X = (MX - 144) / 15;
+    if (MAP_X < 4) MAP_X = 4;
+    if (MAP_X > 32) MAP_X = 32;
+    MAP_Y = MAP_X;
+  }
+}
+
+void CutChosenBoard() {
   Cls();
   PuzzleTileSize = static_cast<uint16_t>(512 / MAP_X);
   if (MAP_X > 27) BetweenTile = 2;
@@ -190,5 +184,41 @@ int selectPuzzleImg() {
   AllocateBoard(MAP_X, MAP_Y);
   PreparePuzzle();
   AllTiles = static_cast<uint16_t>(MAP_X * MAP_Y);
+}
+
+}  // namespace
+
+int selectPuzzleImg() {
+  TCarousel c;
+  // "Already passed", wrap-safe: the first step may come at once.
+  c.next_step = ClockAdd(TIME, -1);
+  c.shown_reflection = CreateImage(512, 512, 8, -1);
+  c.count = CountMotives;
+  for (;;) {
+    ReadCarouselInput(c);
+    KeepMotivesNear(c.current);
+    WalkCarousel(c);
+    StepCarousel(c);
+    DrawCarousel(c);
+    DrawSlider();
+    HighlightAndChoose(c);
+    ReadSlider();
+    if (KeyHit(32)) break;
+    Mouse(1);
+    FPS();
+    Flip(0);
+    WaitTimer(Timer);
+    Cls();
+    if (KeyHit(27) || AppTerminate() || c.chosen == 1) break;
+  }
+
+  SetScale(1, 1);
+  // The next selection starts at motif 0: its pictures are made meanwhile.
+  KeepMotivesNear(0, false);
+  if (c.chosen == 0 || !IMGPuzzle) {
+    Menu();
+    return 0;
+  }
+  CutChosenBoard();
   return 0;
 }
