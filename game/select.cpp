@@ -194,6 +194,10 @@ int selectPuzzleImg() {
   c.next_step = ClockAdd(TIME, -1);
   c.shown_reflection = CreateImage(512, 512, 8, -1);
   c.count = CountMotives;
+  // Stepping through the carousel changes IMGPuzzle; without a choice the board
+  // keeps the motif it was cut from.
+  const Ref<TImage> board_motif = IMGPuzzle;
+
   for (;;) {
     ReadCarouselInput(c);
     KeepMotivesNear(c.current);
@@ -216,6 +220,7 @@ int selectPuzzleImg() {
   // The next selection starts at motif 0: its pictures are made meanwhile.
   KeepMotivesNear(0, false);
   if (c.chosen == 0 || !IMGPuzzle) {
+    IMGPuzzle = board_motif;
     Menu();
     return 0;
   }

@@ -355,6 +355,25 @@ TEST_F(Screens, NewMotifEscapeStartChooseShufflesTwice) {
   EXPECT_EQ(WINMODE, 0);
 }
 
+TEST_F(Screens, ASelectionLeftWithoutAChoiceLeavesTheBoardsMotifInThePreview) {
+  IMGPuzzle = MotivesList[1]->Motiv;
+  CutBoard(4);
+  MixPuzzle();
+  const Ref<TImage> cut_from = IMGPuzzle;
+  Ref<TImage> stepped_to;
+  MX = 700;
+  MY = 400;
+  MOUSE1HIT = 1;  // "Neues Motiv"
+  SetFrameScript([&](int f) {
+    if (f == 1) XKey("Right");  // to the last motif
+    if (f == 5) stepped_to = IMGPuzzle;
+    if (f >= 6) RequestClose();  // out of the selection, then out of the menu it opens
+  });
+  Buttons();
+  EXPECT_EQ(stepped_to, MotivesList[2]->Motiv);
+  EXPECT_EQ(IMGPuzzle, cut_from);
+}
+
 TEST_F(Screens, QuitDialogMenuAndNewGameReturnToTheBoard) {
   CutFirstMotif(4);
   MixPuzzle();
