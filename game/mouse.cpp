@@ -1,5 +1,5 @@
 // Tile selection, swapping and the move animation. Leans on the board geometry,
-// images and the drawing front, and the sound effects.
+// images and the drawing front, the shared screen idioms, and the sound effects.
 #include "game/mouse.h"
 
 #include <cmath>
@@ -9,6 +9,7 @@
 #include "draw2d/image.h"
 #include "game/board.h"
 #include "game/frame.h"
+#include "game/screen_util.h"
 #include "game/state.h"
 
 namespace {
@@ -17,13 +18,6 @@ constexpr double kPi = 3.14159265358979323846;
 
 bool AllCorrect() { return CorrectTiles == AllTiles; }
 
-void ClearSelection() {
-  Selection = 0;
-  ChangeID = -1;
-  ChangeX_old = 0;
-  ChangeY_old = 0;
-}
-
 // Exchanges the image and id pairs the two cells hold now.
 void ApplyPendingSwap() {
   const int sx = SwapFromX, sy = SwapFromY, tx = NewX, ty = NewY;
@@ -31,7 +25,7 @@ void ApplyPendingSwap() {
   if (!Puzzle_ID_Now.Inside(sx, sy) || !Puzzle_ID_Now.Inside(tx, ty)) return;
   std::swap(Puzzle_ID_Now(sx, sy), Puzzle_ID_Now(tx, ty));
   if (Puzzle.Inside(sx, sy) && Puzzle.Inside(tx, ty)) std::swap(Puzzle(sx, sy), Puzzle(tx, ty));
-  ClearSelection();
+  ClearHeldTile();
   TileMoves = static_cast<uint16_t>(TileMoves + 1);
 }
 
@@ -71,7 +65,7 @@ int Mouse(uint8_t pointerOnly) {
   // Click outside the board: drops the selection. The board state is left alone,
   // so a click here in the frame of a solve request cannot turn it into a win.
   if (MOUSE1HIT == 1 && (fmx >= right || fmy >= bottom || fmy < AutoMidY || fmx < AutoMidX)) {
-    ClearSelection();
+    ClearHeldTile();
     MOUSE1HIT = 0;
   }
 
