@@ -1,13 +1,18 @@
 // Board set-up without a window: geometry, cell lookup, the exact shuffle, and the
 // id invariants. (The cut pictures themselves are checked in the window tests.)
 #include <algorithm>
+#include <climits>
 #include <map>
+#include <set>
 
 #include "draw2d/image.h"
 
 #include "game/board.h"
+#include "game/frame.h"
+#include "game/mouse.h"
 #include "game/state.h"
 #include "game_fixture.h"
+#include "platform/clock.h"
 #include "platform/random.h"
 
 using BoardLogic = GameStateTest;
@@ -110,9 +115,32 @@ TEST_F(BoardLogic, ShuffleStartsAFreshRound) {
 }
 
 TEST_F(BoardLogic, CountersWrapAsTheirTypes) {
+  // The swap counter is 16 bits: the swap after 65535 reads 0.
+  CutBoard(4);
+  SwapCells(0, 0, 1, 0);
   TileMoves = 65535;
-  TileMoves = static_cast<uint16_t>(TileMoves + 1);
+  TIME = 1000;
+  for (int x : {0, 1}) {  // pick up, then drop on the other cell
+    MX = CellCentreX(x);
+    MY = CellCentreY(0);
+    MOUSE1HIT = 1;
+    Mouse(0);
+  }
+  TIME = 1400;
+  Mouse(0);
+  EXPECT_EQ(Puzzle_ID_Now(0, 0), Puzzle_ID_Correct(0, 0)) << "the swap was made";
   EXPECT_EQ(TileMoves, 0);
+  // The tile ids carry on past the largest int into the negative numbers.
+  ID = INT_MAX - 5;
+  CutBoard(4);
+  EXPECT_EQ(Puzzle_ID_Correct(0, 0), INT_MAX - 5);
+  EXPECT_EQ(Puzzle_ID_Correct(3, 3), INT_MIN + 9);
+  EXPECT_EQ(std::set<int>(Puzzle_ID_Correct.cells.begin(), Puzzle_ID_Correct.cells.end()).size(), 16u);
+  // The frame counter is 16 bits too.
+  FPSTime = ClockAdd(MilliSecs(), 100000);
+  FPSCounter = 65535;
+  FPS();
+  EXPECT_EQ(FPSCounter, 0);
   static_assert(std::is_same_v<decltype(TileMoves), uint16_t>);
   static_assert(std::is_same_v<decltype(MOUSE1HIT), uint8_t>);
   static_assert(std::is_same_v<decltype(NewX), uint16_t>);

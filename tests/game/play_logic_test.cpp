@@ -6,6 +6,7 @@
 #include "game/mouse.h"
 #include "game/state.h"
 #include "game_fixture.h"
+#include "platform/random.h"
 
 namespace {
 
@@ -227,29 +228,42 @@ TEST_F(PlayLogic, PendingSwapSurvivesAClickOutsideTheBoard) {
   EXPECT_EQ(TileMoves, 1);
 }
 
-TEST_F(PlayLogic, PendingSwapIsCancelledBySolveAndReshuffle) {
+// A swap still animating when the board changes under it is dropped: its two cells
+// would otherwise be exchanged on the changed board when its time is up. Each case
+// keeps those cells inside the board, so only the cancellation stops it.
+TEST_F(PlayLogic, PendingSwapIsCancelledBySolve) {
   ClickCell(1000, 0, 0);
-  ClickCell(1000, 1, 0);
+  ClickCell(1000, 1, 0);     // ends at 1360
   Frame(1100, 700, 300, 1);  // "Auflösen" during the animation
-  Idle(1120);                // solve applied
-  Idle(1140);                // solved
-  EXPECT_EQ(WINMODE, 2);
-  Frame(1160, 700, 300, 1);  // "Neu mischen"
-  Idle(1500);
-  for (int id : Puzzle_ID_Now.cells) EXPECT_NE(id, -1);
-  EXPECT_EQ(SortedIds(Puzzle_ID_Now), SortedIds(Puzzle_ID_Correct));
-  EXPECT_EQ(MoveReady, 0);
+  ASSERT_EQ(WINMODE, 3);
+  Idle(1361);  // the solve is applied and, in the same frame, the swap's time is up
+  EXPECT_EQ(Puzzle_ID_Now.cells, Puzzle_ID_Correct.cells);
+  EXPECT_EQ(TileMoves, 0);
 }
 
-TEST_F(PlayLogic, PendingSwapIsCancelledWhenASmallerBoardIsCut) {
-  CutBoard(32);
-  SwapCells(31, 31, 0, 0);
-  ClickCell(1000, 31, 31);
+TEST_F(PlayLogic, PendingSwapIsCancelledByAShuffle) {
   ClickCell(1000, 0, 0);
+  ClickCell(1000, 1, 0);
+  SeedRnd(7);
+  MixPuzzle();  // as "Neues Motiv" left without a choice, or "Neu mischen", does
+  const std::vector<int> shuffled = Puzzle_ID_Now.cells;
+  Idle(1400);
+  EXPECT_EQ(Puzzle_ID_Now.cells, shuffled);
+  EXPECT_EQ(TileMoves, 0);
+}
+
+TEST_F(PlayLogic, PendingSwapIsCancelledWhenANewBoardIsCut) {
+  CutBoard(32);
+  SwapCells(0, 0, 1, 0);
+  ClickCell(1000, 0, 0);
+  ClickCell(1000, 1, 0);
   ASSERT_EQ(MoveReady, 2);
   CutBoard(4);  // "Neues Motiv" chose a 4 x 4 board within the 360 ms
+  // Mixed in a way that leaves the old swap's cells where they are.
+  SwapCells(2, 2, 3, 3);
+  const std::vector<int> mixed = Puzzle_ID_Now.cells;
   Idle(1400);
-  EXPECT_EQ(Puzzle_ID_Now.cells, Puzzle_ID_Correct.cells);
+  EXPECT_EQ(Puzzle_ID_Now.cells, mixed);
   EXPECT_EQ(TileMoves, 0);
 }
 

@@ -377,6 +377,8 @@ TEST_F(Screens, ASelectionLeftWithoutAChoiceLeavesTheBoardsMotifInThePreview) {
 TEST_F(Screens, QuitDialogMenuAndNewGameReturnToTheBoard) {
   CutFirstMotif(4);
   MixPuzzle();
+  const int first_id = Puzzle_ID_Correct(0, 0);
+  mix->plays = 0;
   Selection = 1;
   ChangeID = 5;
   ChangeX_old = 2;
@@ -384,7 +386,10 @@ TEST_F(Screens, QuitDialogMenuAndNewGameReturnToTheBoard) {
   MX = 700;
   MY = 550;
   MOUSE1HIT = 1;
+  int last_frame = 0;
+  bool gave_up = false;
   SetFrameScript([&](int f) {
+    last_frame = f;
     if (f == 0) {
       EXPECT_EQ(ChangeID, -1);
       EXPECT_EQ(ChangeX_old, 0);
@@ -393,9 +398,16 @@ TEST_F(Screens, QuitDialogMenuAndNewGameReturnToTheBoard) {
     if (f == 1) XClick(620, 350);  // "Ab ins Menue..."
     if (f == 4) XClick(400, 150);  // "Spiel starten"
     if (f == 7) XKey("Return");
-    if (f > 300) RequestClose();
+    if (f > 300) {
+      gave_up = true;
+      RequestClose();
+    }
   });
   Buttons();
+  EXPECT_FALSE(gave_up) << "the dialog stayed open";
+  EXPECT_LE(last_frame, 9) << "the dialog's one frame after the new game, no more";
+  EXPECT_NE(Puzzle_ID_Correct(0, 0), first_id) << "a new board was cut";
+  EXPECT_EQ(mix->plays, 1);
   EXPECT_TRUE(BoardReady());
   EXPECT_EQ(WINMODE, 0);
 }
