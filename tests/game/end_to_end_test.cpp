@@ -83,7 +83,9 @@ class Program : public ::testing::Test {
     }
   }
 
-  void Start() {
+  // Starts the program and waits for its window of the given size: the game
+  // window, or "480x320" for the first one.
+  void Start(const std::string& size = "800x600") {
     pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
@@ -95,21 +97,20 @@ class Program : public ::testing::Test {
       ::execl("./Tessolino", "Tessolino", static_cast<char*>(nullptr));
       ::_exit(127);
     }
-    // The game window is the second one, 800 x 600.
-    for (int i = 0; i < 200 && window.empty(); ++i) {
-      std::this_thread::sleep_for(100ms);
+    for (int i = 0; i < 1000 && window.empty(); ++i) {
+      std::this_thread::sleep_for(20ms);
       std::string ids = Shell("xdotool search --name '^Tessolino$'");
       size_t at = 0;
       while (at < ids.size()) {
         const size_t nl = ids.find('\n', at);
         const std::string id = ids.substr(at, nl - at);
         at = nl == std::string::npos ? ids.size() : nl + 1;
-        if (!id.empty() && Shell("xdotool getwindowgeometry " + id).find("800x600") != std::string::npos)
+        if (!id.empty() && Shell("xdotool getwindowgeometry " + id).find(size) != std::string::npos)
           window = id;
       }
     }
-    ASSERT_FALSE(window.empty()) << "no 800 x 600 window appeared";
-    std::this_thread::sleep_for(700ms);  // the menu's first frames
+    ASSERT_FALSE(window.empty()) << "no " << size << " window appeared";
+    if (size == "800x600") std::this_thread::sleep_for(700ms);  // the menu's first frames
   }
 
   void Click(int x, int y) {
@@ -247,6 +248,44 @@ TEST_F(Program, TheCloseButtonEndsTheProgramWhereverItIsPressed) {
   PressCloseButton();  // on the board screen
   EXPECT_EQ(ExitStatus(2000ms), 0);
   EXPECT_EQ(Stderr(), "");
+}
+
+TEST_F(Program, TheCloseButtonDuringPreparationEndsWithTheFolderWhole) {
+  // Big pictures that take a while: PNGs cannot be decoded at a reduced scale.
+  const fs::path big = tmp.path() / "big.png";
+  ASSERT_EQ(SavePixmapPNG(Blocks(3000, 2000), TUrl(big.string())), 1);
+  const std::string original = Bytes(big);
+  constexpr int kCopies = 40;
+  for (int i = 0; i < kCopies; ++i) fs::copy_file(big, tmp.path() / "Motives" / ("photo" + std::to_string(i) + ".png"));
+  Start("480x320");
+  // Close once the first picture has been rewritten.
+  auto rewritten = [&] {
+    int n = 0;
+    for (int i = 0; i < kCopies; ++i)
+      n += fs::file_size(tmp.path() / "Motives" / ("photo" + std::to_string(i) + ".png")) != original.size();
+    return n;
+  };
+  for (int i = 0; i < 1000 && rewritten() == 0; ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_GT(rewritten(), 0) << "the folder pass never began";
+  PressCloseButton();
+  EXPECT_EQ(ExitStatus(10000ms), 0);
+  EXPECT_EQ(Stderr(), "");
+  int kept = 0, done = 0;
+  for (const auto& e : fs::directory_iterator(tmp.path() / "Motives")) {
+    const std::string name = e.path().filename().string();
+    EXPECT_EQ(name.find(".tessolino-"), std::string::npos) << "a temporary file stayed: " << name;
+    if (name.rfind("photo", 0) != 0) continue;
+    if (Bytes(e.path()) == original) {
+      ++kept;
+      continue;
+    }
+    ++done;
+    Ref<TPixmap> p = LoadPixmapJPeg(TUrl(e.path().string()));
+    EXPECT_EQ(PixmapWidth(p), 512) << name << " is whole";
+    EXPECT_EQ(PixmapHeight(p), 512) << name;
+  }
+  EXPECT_EQ(kept + done, kCopies);
+  EXPECT_GT(kept, 0) << "the pass stopped before the end";
 }
 
 TEST_F(Program, AnEmptyFolderKeepsTheMenuUsable) {
