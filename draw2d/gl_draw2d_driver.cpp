@@ -251,22 +251,24 @@ void TGLDraw2DDriver::FlushBatch() {
   if (!_releases.empty()) {
     std::vector<TRelease> releases;
     releases.swap(_releases);
-    for (const TRelease& r : releases) ReleaseNow(r.texture, r.slot);
+    for (const TRelease& r : releases) ReleaseNow(r);
   }
 }
 
-void TGLDraw2DDriver::ReleaseFrame(unsigned texture, const TAtlasSlot& slot) {
+void TGLDraw2DDriver::ReleaseFrame(unsigned texture, const TAtlasSlot& slot, int64_t bytes) {
   if (!_vertices.empty()) {
-    _releases.push_back(TRelease{texture, slot});
+    _releases.push_back(TRelease{texture, slot, bytes});
     return;
   }
-  ReleaseNow(texture, slot);
+  ReleaseNow(TRelease{texture, slot, bytes});
 }
 
-void TGLDraw2DDriver::ReleaseNow(unsigned texture, const TAtlasSlot& slot) {
-  if (slot.page >= 0) {  // the page stays; only the slot becomes free
-    _atlas.Free(slot);
-    return;
+void TGLDraw2DDriver::ReleaseNow(const TRelease& release) {
+  unsigned texture = release.texture;
+  if (release.slot.page >= 0) {
+    texture = _atlas.Free(release.slot);  // the page, when this was its last slot
+  } else if (texture && _listener) {
+    _listener->OnTextureMemory(-release.bytes);
   }
   if (!texture) return;
   // Names are reused by the driver: a cached binding of this name means nothing now.
@@ -288,6 +290,7 @@ Ref<TImageFrame> TGLDraw2DDriver::CreateFrameFromPixmap(const Ref<TPixmap>& pixm
     frame = TGLImageFrame::CreateFromPixmap(pixmap, flags, _use_atlas ? &_atlas : nullptr);
     glFlush();  // the drawing context sees finished uploads
   }
+  if (frame && frame->slot.page < 0 && _listener) _listener->OnTextureMemory(frame->texture_bytes);
   _bind_known = false;  // creation bound textures directly (in full screen, in this context)
   return frame;
 }
@@ -320,7 +323,7 @@ void TGLDraw2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx,
   if (_batching && _use_atlas) {
     // From the white block of the page in use, so the rectangle joins the batch.
     int page = _vertices.empty() ? -1 : _atlas.PageOfTexture(_batch_texture);
-    if (page < 0 && _atlas.PageCount() > 0) page = 0;
+    if (page < 0) page = _atlas.FirstPage();
     if (page < 0) {
       FlushBatch();
       TSharedContextGuard guard;

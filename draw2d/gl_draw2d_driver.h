@@ -10,14 +10,8 @@
 #include <vector>
 
 #include "draw2d/draw2d_graphics.h"
+#include "draw2d/gl_draw_listener.h"
 #include "draw2d/texture_atlas.h"
-
-// Hears what the driver sends to GL; tests and benchmarks count through it.
-struct TGLDrawListener {
-  virtual ~TGLDrawListener() = default;
-  virtual void OnDraw() {}        // one glBegin ... glEnd or glDrawArrays
-  virtual void OnBlendState() {}  // a blend mode change that reached GL
-};
 
 struct TGLDraw2DDriver : TDraw2DDriver {
   std::vector<Ref<TGraphicsMode>> GraphicsModes() override;
@@ -52,9 +46,9 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   // Used by the GL image frames.
   void DrawTexturedQuad(unsigned texture, float u0, float v0, float u1, float v1, float x0,
                         float y0, float x1, float y1, float tx, float ty);
-  // Deletes a frame's own texture or returns its atlas slot; waits for the next
-  // flush while quads are pending (they may use it).
-  void ReleaseFrame(unsigned texture, const TAtlasSlot& slot);
+  // Deletes a frame's own texture (of `bytes`) or returns its atlas slot; waits
+  // for the next flush while quads are pending (they may use it).
+  void ReleaseFrame(unsigned texture, const TAtlasSlot& slot, int64_t bytes);
   // Draws the pending quads.
   void FlushBatch();
   // Switches: batching (vertex arrays) and packing small frames into atlases.
@@ -63,7 +57,10 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   void SetAtlas(bool on);
   bool Batching() const { return _batching; }
   // Null: nobody listens.
-  void SetListener(TGLDrawListener* listener) { _listener = listener; }
+  void SetListener(TGLDrawListener* listener) {
+    _listener = listener;
+    _atlas.SetListener(listener);
+  }
   const TTextureAtlas& Atlas() const { return _atlas; }
 
   // GL state caches.
@@ -98,17 +95,18 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   void Drew() {
     if (_listener) _listener->OnDraw();
   }
-  void ReleaseNow(unsigned texture, const TAtlasSlot& slot);
+  struct TRelease {
+    unsigned texture;
+    TAtlasSlot slot;
+    int64_t bytes;
+  };
+  void ReleaseNow(const TRelease& release);
   bool HasContext() const;
 
   bool _batching = true;
   bool _use_atlas = true;
   std::vector<TVertex> _vertices;
   unsigned _batch_texture = 0;
-  struct TRelease {
-    unsigned texture;
-    TAtlasSlot slot;
-  };
   std::vector<TRelease> _releases;  // waiting for the next flush
   TTextureAtlas _atlas;
   TGLDrawListener* _listener = nullptr;

@@ -203,6 +203,7 @@ Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, i
   while (glGetError() != GL_NO_ERROR) {
   }
   bool failed = false;
+  int64_t bytes = 0;
   {
     int w = tex_w, h = tex_h;
     for (GLint level = 0;; ++level) {
@@ -211,6 +212,7 @@ Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, i
         failed = true;  // out of memory: no frame rather than a white one
         break;
       }
+      bytes += int64_t(w) * h * 4;
       if (!mipmapped || (w == 1 && h == 1)) break;
       if (w >= 2) w /= 2;
       if (h >= 2) h /= 2;
@@ -229,6 +231,7 @@ Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, i
   }
   auto frame = std::make_shared<TGLImageFrame>();
   frame->name = name;
+  frame->texture_bytes = bytes;
   frame->u1 = float(width) / float(tex_w);
   frame->v1 = float(height) / float(tex_h);
   if (!(flags & ImageFiltered)) {
@@ -240,7 +243,7 @@ Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, i
 }
 
 TGLImageFrame::~TGLImageFrame() {
-  if (seq != 0) GLDraw2DDriver()->ReleaseFrame(name, slot);
+  if (seq != 0) GLDraw2DDriver()->ReleaseFrame(name, slot, texture_bytes);
 }
 
 void TGLImageFrame::Draw(float x0, float y0, float x1, float y1, float tx, float ty) {

@@ -2,6 +2,8 @@
 // power of two, or a slot of a shared atlas page) with the texture coordinates of
 // the picture's corners; and the sizing and padding steps of making one.
 #pragma once
+#include <cstdint>
+
 #include "draw2d/image_frame.h"
 #include "draw2d/texture_atlas.h"
 
@@ -13,6 +15,7 @@ struct TGLImageFrame : TImageFrame {
   unsigned name = 0;  // GL texture (an atlas page's for atlas frames)
   int seq = 0;        // GraphicsSeq at creation
   TAtlasSlot slot;    // page -1: the texture is the frame's own
+  int64_t texture_bytes = 0;  // of its own texture, all levels
   // Unfiltered frames sample a small fraction of a texel off the texel edges, so
   // that pixel centres lying exactly on texel boundaries pick one texel reliably.
   float nudge_u = 0, nudge_v = 0;

@@ -1,5 +1,10 @@
-// Shelf packing of atlas slots, with freed slots reused by exact size (the game's
-// pictures come in few sizes: tiles of one board, glyphs of one font).
+// Shelf packing of atlas slots. A shelf is a band of the page as high as the
+// first slot put on it; slots of its height or up to a third lower go on it side
+// by side, and the gaps freed slots leave are kept per shelf (merged with their
+// neighbours), so any slot that fits can take them. A shelf whose last slot is
+// freed gives its band back to the page, and a page whose last slot is freed is
+// dropped: the game cuts every board anew in another tile size, and the old
+// tiles' room must serve the new ones.
 #include "draw2d/texture_atlas.h"
 
 #include <GL/gl.h>
@@ -7,33 +12,76 @@
 #include <cstddef>
 #include <vector>
 
-bool TTextureAtlas::Place(TPage& page, int w, int h, int& x, int& y) {
-  auto it = page.free.find({w, h});
-  if (it != page.free.end() && !it->second.empty()) {
-    x = it->second.back().first;
-    y = it->second.back().second;
-    it->second.pop_back();
-    return true;
-  }
+#include "draw2d/gl_draw_listener.h"
+
+bool TTextureAtlas::PlaceOnShelf(TPage& page, int w, int h, bool any_height, int& x, int& y) {
   for (TShelf& shelf : page.shelves) {
-    // A shelf takes pictures of its height or up to a third lower, so it wastes little.
-    if (h <= shelf.h && h * 3 >= shelf.h * 2 && shelf.used + w <= kPageSize) {
-      x = shelf.used;
+    // A shelf takes pictures up to a third lower than itself, so it wastes little;
+    // any lower one only when the page has no other room.
+    if (h > shelf.h || (!any_height && h * 3 < shelf.h * 2)) continue;
+    for (std::size_t i = 0; i < shelf.free.size(); ++i) {
+      TSpan& span = shelf.free[i];
+      if (span.w < w) continue;
+      x = span.x;
       y = shelf.y;
-      shelf.used += w;
+      span.x += w;
+      span.w -= w;
+      if (span.w == 0) shelf.free.erase(shelf.free.begin() + std::ptrdiff_t(i));
+      ++shelf.slots;
       return true;
     }
   }
-  if (page.next_y + h > kPageSize || w > kPageSize) return false;
+  return false;
+}
+
+// A new shelf in the first band between (or below) the shelves that is high enough.
+bool TTextureAtlas::PlaceNewShelf(TPage& page, int w, int h, int& x, int& y) {
+  if (w > kPageSize) return false;
+  int top = 0;
+  std::size_t at = 0;
+  for (; at <= page.shelves.size(); ++at) {
+    const int bottom = at < page.shelves.size() ? page.shelves[at].y : kPageSize;
+    if (bottom - top >= h) break;
+    if (at < page.shelves.size()) top = page.shelves[at].y + page.shelves[at].h;
+  }
+  if (at > page.shelves.size()) return false;
   TShelf shelf;
-  shelf.y = page.next_y;
+  shelf.y = top;
   shelf.h = h;
-  shelf.used = w;
-  page.next_y += h;
-  page.shelves.push_back(shelf);
+  shelf.slots = 1;
+  if (w < kPageSize) shelf.free.push_back(TSpan{w, kPageSize - w});
+  page.shelves.insert(page.shelves.begin() + std::ptrdiff_t(at), shelf);
   x = 0;
-  y = shelf.y;
+  y = top;
   return true;
+}
+
+bool TTextureAtlas::Place(TPage& page, int w, int h, int& x, int& y) {
+  return PlaceOnShelf(page, w, h, false, x, y) || PlaceNewShelf(page, w, h, x, y) ||
+         PlaceOnShelf(page, w, h, true, x, y);
+}
+
+void TTextureAtlas::GiveBack(TShelf& shelf, int x, int w) {
+  std::size_t i = 0;
+  while (i < shelf.free.size() && shelf.free[i].x < x) ++i;
+  shelf.free.insert(shelf.free.begin() + std::ptrdiff_t(i), TSpan{x, w});
+  if (i + 1 < shelf.free.size() && x + w == shelf.free[i + 1].x) {
+    shelf.free[i].w += shelf.free[i + 1].w;
+    shelf.free.erase(shelf.free.begin() + std::ptrdiff_t(i + 1));
+  }
+  if (i > 0 && shelf.free[i - 1].x + shelf.free[i - 1].w == x) {
+    shelf.free[i - 1].w += shelf.free[i].w;
+    shelf.free.erase(shelf.free.begin() + std::ptrdiff_t(i));
+  }
+}
+
+int64_t TTextureAtlas::PageBytes(bool mipmapped) {
+  int64_t bytes = 0;
+  for (int level = 0; level <= (mipmapped ? kMipLevels : 0); ++level) {
+    const int64_t side = kPageSize >> level;
+    bytes += side * side * 4;
+  }
+  return bytes;
 }
 
 int TTextureAtlas::MakePage(bool filtered, bool mipmapped) {
@@ -64,52 +112,62 @@ int TTextureAtlas::MakePage(bool filtered, bool mipmapped) {
     glDeleteTextures(1, &name);
     return -1;
   }
-  TPage page;
-  page.name = name;
-  page.filtered = filtered;
-  page.mipmapped = mipmapped;
-  _pages.push_back(std::move(page));
+  std::size_t index = 0;
+  while (index < _pages.size() && _pages[index].name != 0) ++index;
+  if (index == _pages.size()) _pages.emplace_back();
+  TPage& p = _pages[index];
+  p = TPage{};
+  p.name = name;
+  p.filtered = filtered;
+  p.mipmapped = mipmapped;
   // The white block sits at the page's top-left corner (white at every level).
-  TPage& p = _pages.back();
   int x = 0, y = 0;
-  Place(p, kWhiteSize, kWhiteSize, x, y);
+  PlaceNewShelf(p, kWhiteSize, kWhiteSize, x, y);
   std::vector<unsigned char> white(std::size_t(kWhiteSize) * kWhiteSize * 4, 255);
   for (int level = 0; level <= last_level; ++level) {
     glTexSubImage2D(GL_TEXTURE_2D, level, x >> level, y >> level, kWhiteSize >> level,
                     kWhiteSize >> level, GL_RGBA, GL_UNSIGNED_BYTE, white.data());
   }
-  return int(_pages.size()) - 1;
+  if (_listener) _listener->OnTextureMemory(PageBytes(mipmapped));
+  return int(index);
 }
 
 bool TTextureAtlas::Allocate(bool filtered, bool mipmapped, int w, int h, TAtlasSlot& out) {
   if (w <= 0 || h <= 0 || w > kPageSize || h > kPageSize) return false;
   // Sizes in whole multiples keep every slot aligned, so each level halves it exactly.
   if (mipmapped && (w % kMipBorder != 0 || h % kMipBorder != 0)) return false;
-  for (std::size_t i = 0; i < _pages.size(); ++i) {
-    TPage& page = _pages[i];
-    if (page.filtered != filtered || page.mipmapped != mipmapped) continue;
-    int x = 0, y = 0;
-    if (Place(page, w, h, x, y)) {
-      out = TAtlasSlot{int(i), x, y, w, h};
-      ++page.in_use;
-      return true;
-    }
-  }
-  const int made = MakePage(filtered, mipmapped);
-  if (made < 0) return false;
-  TPage& page = _pages[std::size_t(made)];
   int x = 0, y = 0;
-  if (!Place(page, w, h, x, y)) return false;
-  out = TAtlasSlot{made, x, y, w, h};
-  ++page.in_use;
+  int page = -1;
+  for (std::size_t i = 0; i < _pages.size() && page < 0; ++i) {
+    TPage& p = _pages[i];
+    if (p.name && p.filtered == filtered && p.mipmapped == mipmapped && Place(p, w, h, x, y))
+      page = int(i);
+  }
+  if (page < 0) {
+    page = MakePage(filtered, mipmapped);
+    if (page < 0 || !Place(_pages[std::size_t(page)], w, h, x, y)) return false;
+  }
+  ++_pages[std::size_t(page)].in_use;
+  out = TAtlasSlot{page, x, y, w, h};
   return true;
 }
 
-void TTextureAtlas::Free(const TAtlasSlot& slot) {
-  if (slot.page < 0 || std::size_t(slot.page) >= _pages.size()) return;
+unsigned TTextureAtlas::Free(const TAtlasSlot& slot) {
+  if (slot.page < 0 || std::size_t(slot.page) >= _pages.size()) return 0;
   TPage& page = _pages[std::size_t(slot.page)];
-  page.free[{slot.w, slot.h}].push_back({slot.x, slot.y});
-  --page.in_use;
+  if (!page.name) return 0;
+  for (std::size_t i = 0; i < page.shelves.size(); ++i) {
+    TShelf& shelf = page.shelves[i];
+    if (shelf.y != slot.y) continue;
+    GiveBack(shelf, slot.x, slot.w);
+    if (--shelf.slots == 0) page.shelves.erase(page.shelves.begin() + std::ptrdiff_t(i));
+    break;
+  }
+  if (--page.in_use > 0) return 0;
+  const unsigned name = page.name;
+  if (_listener) _listener->OnTextureMemory(-PageBytes(page.mipmapped));
+  page = TPage{};
+  return name;
 }
 
 unsigned TTextureAtlas::PageTexture(int page) const {
@@ -131,9 +189,22 @@ void TTextureAtlas::WhiteTexel(int, float& u, float& v) const {
 
 int TTextureAtlas::AnyPage() {
   for (std::size_t i = 0; i < _pages.size(); ++i) {
-    if (!_pages[i].filtered && !_pages[i].mipmapped) return int(i);
+    if (_pages[i].name && !_pages[i].filtered && !_pages[i].mipmapped) return int(i);
   }
   return MakePage(false, false);
+}
+
+int TTextureAtlas::FirstPage() const {
+  for (std::size_t i = 0; i < _pages.size(); ++i) {
+    if (_pages[i].name) return int(i);
+  }
+  return -1;
+}
+
+int TTextureAtlas::PageCount() const {
+  int n = 0;
+  for (const TPage& p : _pages) n += p.name != 0;
+  return n;
 }
 
 int TTextureAtlas::SlotsInUse() const {

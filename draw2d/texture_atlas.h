@@ -5,12 +5,15 @@
 // mipmapped pages kMipBorder texels at level 0 and as many halved at each level up
 // to kMipLevels, with slots aligned to kMipBorder, so that no level a slot is
 // drawn with reaches a neighbour); each page starts with a white block from
-// which untextured shapes are drawn. Bookkeeping only, apart from page creation,
-// which needs a current GL context.
+// which untextured shapes are drawn. Memory comes back: a freed place is reused
+// for any slot that fits, and a page whose last slot is freed is dropped. Page
+// creation needs a current GL context; dropped pages are handed to the caller to
+// delete.
 #pragma once
-#include <map>
-#include <utility>
+#include <cstdint>
 #include <vector>
+
+struct TGLDrawListener;
 
 struct TAtlasSlot {
   int page = -1;
@@ -31,32 +34,47 @@ class TTextureAtlas {
   // mode (mipmapped: w and h multiples of kMipBorder), making a page when all are
   // full (GL: a context must be current). False when no page could be made.
   bool Allocate(bool filtered, bool mipmapped, int w, int h, TAtlasSlot& out);
-  void Free(const TAtlasSlot& slot);
+  // Gives a slot back. When that was its page's last, the page is dropped and its
+  // texture name returned, for the caller to delete in the shared context; else 0.
+  unsigned Free(const TAtlasSlot& slot);
 
-  unsigned PageTexture(int page) const;
+  unsigned PageTexture(int page) const;  // 0 for a page that is dropped or never was
   int PageOfTexture(unsigned name) const;  // -1 for a texture that is no page
   // Texture coordinates of the centre of the page's white block.
   void WhiteTexel(int page, float& u, float& v) const;
-  // The first page of the unfiltered set, made if needed (GL: a context must be current).
+  // The first unfiltered page, made if needed (GL: a context must be current).
   int AnyPage();
-  int PageCount() const { return int(_pages.size()); }
+  int FirstPage() const;  // the first page of any kind; -1 when there is none
+  int PageCount() const;  // pages that exist
   int SlotsInUse() const;
+  // Texture memory of one page, all levels included.
+  static int64_t PageBytes(bool mipmapped);
+  // Hears of page memory made and given back; null: nobody.
+  void SetListener(TGLDrawListener* listener) { _listener = listener; }
 
  private:
+  struct TSpan {
+    int x = 0, w = 0;
+  };
+  // A band of the page's height h at y, filled from the left; free holds the gaps.
   struct TShelf {
-    int y = 0, h = 0, used = 0;
+    int y = 0, h = 0;
+    int slots = 0;
+    std::vector<TSpan> free;  // by x, never touching each other
   };
   struct TPage {
-    unsigned name = 0;
+    unsigned name = 0;  // 0: dropped, the index waits for reuse
     bool filtered = false;
     bool mipmapped = false;
-    std::vector<TShelf> shelves;
-    int next_y = 0;
-    int in_use = 0;
-    std::map<std::pair<int, int>, std::vector<std::pair<int, int>>> free;  // (w, h) -> (x, y)
+    std::vector<TShelf> shelves;  // by y
+    int in_use = 0;               // slots of frames (the white block not counted)
   };
   bool Place(TPage& page, int w, int h, int& x, int& y);
+  bool PlaceOnShelf(TPage& page, int w, int h, bool any_height, int& x, int& y);
+  bool PlaceNewShelf(TPage& page, int w, int h, int& x, int& y);
+  static void GiveBack(TShelf& shelf, int x, int w);
   int MakePage(bool filtered, bool mipmapped);
 
   std::vector<TPage> _pages;
+  TGLDrawListener* _listener = nullptr;
 };

@@ -200,6 +200,41 @@ TEST_F(BoardTest, PendingQuadsKeepTheSlotsOfReleasedImages) {
   EXPECT_EQ(driver_->Atlas().SlotsInUse(), slots + 1);  // only the live frame keeps one
 }
 
+// The game cuts every board anew, in another tile size each time, while a few
+// small pictures (the pointer) stay: the old tiles' room must serve the new ones,
+// and pages nobody uses any more must go.
+TEST_F(BoardTest, TheAtlasGivesItsRoomBackOverEveryGridSize) {
+  TGLCallCounter gl;
+  const int pages_before = driver_->Atlas().PageCount();
+  Ref<TPixmap> picture = Picture();
+  SetBlend(BlendSolid);
+  SetColor(255, 255, 255);
+  {
+    Ref<TImage> pointer = CreateImage(20, 20, 1, 9);
+    LockImage(pointer)->ClearPixels(int(0xff123456u));
+    DrawImage(pointer, 0, 0);
+    int first_pages = 0;
+    int64_t first_bytes = 0;
+    for (int n = 4; n <= 32; ++n) {
+      std::vector<Ref<TImage>> tiles = Tiles(n, picture);
+      const int t = 512 / n;
+      for (int k = 0; k < n * n; ++k) DrawImage(tiles[size_t(k)], float(k % n * t), float(k / n * t));
+      Flip(0);
+      if (n == 4) {
+        first_pages = driver_->Atlas().PageCount();
+        first_bytes = gl.texture_bytes;
+      }
+      EXPECT_EQ(driver_->Atlas().PageCount(), first_pages) << n << " columns";
+      EXPECT_EQ(gl.texture_bytes, first_bytes) << n << " columns";
+    }
+    Cls();
+    DrawImage(pointer, 0, 0);  // no tile was put over it
+    EXPECT_EQ(GrabPixmap(10, 10, 1, 1)->ReadPixel(0, 0) & 0xffffff, 0x123456);
+  }
+  EXPECT_EQ(driver_->Atlas().PageCount(), pages_before);
+  EXPECT_EQ(gl.texture_bytes, 0);
+}
+
 // Smooth glyphs share mipmapped atlas pages; at scale 1, on whole and half pixels,
 // between tiles and frame rectangles, they must look exactly as with a texture of
 // their own drawn one quad at a time, and batch with the tiles.
