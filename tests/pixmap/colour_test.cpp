@@ -15,7 +15,7 @@
 
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
-#include "tests/pixmap/jpeg_raw.h"
+#include "tests/support/jpeg_raw.h"
 #include "tests/support/env.h"
 #include "tests/support/jpeg_segments.h"
 #include "tests/support/temp_dir.h"

@@ -1,5 +1,5 @@
 // libjpeg encoding of grey and CMYK test files into memory, and raw decoding.
-#include "tests/pixmap/jpeg_raw.h"
+#include "tests/support/jpeg_raw.h"
 
 #include <cstdio>  // jpeglib.h needs FILE first
 #include <cstdlib>
