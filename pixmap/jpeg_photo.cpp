@@ -62,14 +62,18 @@ void ReadJpegPhoto(j_decompress_ptr cinfo, TJpegPhoto* photo) {
 
 unsigned JpegScaleNum(unsigned width, unsigned height, int orientation, int minWidth, int minHeight) {
   if (orientation >= 5) std::swap(minWidth, minHeight);
-  if (minWidth <= 0 && minHeight <= 0) return 8;
-  for (unsigned num = 1; num < 8; ++num) {
+  if (minWidth <= 0 && minHeight <= 0) return 8;  // no size asked for: in full
+  // Only halvings: libjpeg-turbo has fast and exact reduced transforms for those,
+  // while the other n/8 scales run slower than a full decode.
+  unsigned best = 8;
+  for (unsigned num = 4; num >= 1; num /= 2) {
     // libjpeg's output size at num/8: rounded up.
     const unsigned long w = (static_cast<unsigned long>(width) * num + 7) / 8;
     const unsigned long h = (static_cast<unsigned long>(height) * num + 7) / 8;
-    if (static_cast<long>(w) >= minWidth && static_cast<long>(h) >= minHeight) return num;
+    if (static_cast<long>(w) < minWidth || static_cast<long>(h) < minHeight) break;
+    best = num;
   }
-  return 8;
+  return best;
 }
 
 Ref<TPixmap> FinishJpegPhoto(Ref<TPixmap> decoded, const TJpegPhoto& photo) {

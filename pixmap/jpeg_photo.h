@@ -20,9 +20,9 @@ void KeepJpegPhotoMarkers(j_decompress_ptr cinfo);
 // libjpeg error (so it may run inside a recovery frame).
 void ReadJpegPhoto(j_decompress_ptr cinfo, TJpegPhoto* photo);
 
-// The numerator over 8 of the smallest libjpeg scale that keeps the upright
-// picture at least minWidth x minHeight (8 when no reduction does, or when both
-// are 0 or less). width and height are the stored size.
+// The numerator over 8 of the smallest libjpeg scale of 1/2, 1/4 or 1/8 that keeps
+// the upright picture at least minWidth x minHeight (8 when none does, or when no
+// size is asked for). width and height are the stored size.
 unsigned JpegScaleNum(unsigned width, unsigned height, int orientation, int minWidth, int minHeight);
 
 // The decoded pixels (grey, RGB, or CMYK in a 4-byte pixmap) as the upright sRGB
