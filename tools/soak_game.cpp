@@ -167,7 +167,8 @@ bool TSoakGame::Fail(const std::string& why) {
 void TSoakGame::Report() const {
   std::printf("soak: run %d failed: %s\n", _run, _failure.empty() ? "unknown" : _failure.c_str());
   const std::string err = Slurp(_dir / "stderr.txt");
-  if (!err.empty()) std::printf("---- the program's error output (end) ----\n%s\n----\n", Tail(err, 80).c_str());
+  if (!err.empty())
+    std::printf("---- the program's error output (end) ----\n%s\n----\n", Tail(err, 80).c_str());
   std::printf("soak: the run's folder stays at %s\n", _dir.c_str());
 }
 

@@ -28,10 +28,15 @@ namespace {
 
 // What the player does, by weight; the ending moves are rare, since each start
 // of a sanitizer build costs seconds.
-enum TKind { kBoardClick, kAnyClick, kDrag, kWheel, kKey, kSideButton, kDialog, kMenu, kEnding, kIntoGame, kKinds };
+// The way into a game is no random move: the player takes it after each start and
+// whenever it has been off the board for a while.
+enum TKind {
+  kBoardClick, kAnyClick, kDrag, kWheel, kKey, kSideButton, kDialog, kMenu, kEnding, kIntoGame, kKinds
+};
 constexpr int kWeights[kKinds] = {28, 12, 8, 8, 18, 12, 6, 6, 2, 0};
-constexpr const char* kKindNames[kKinds] = {"board clicks", "clicks", "drags", "wheel", "keys", "side buttons",
-                                            "dialog", "menu and selection", "endings", "ways into a game"};
+constexpr const char* kKindNames[kKinds] = {
+    "board clicks", "clicks", "drags", "wheel", "keys", "side buttons",
+    "dialog", "menu and selection", "endings", "ways into a game"};
 
 int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
 
