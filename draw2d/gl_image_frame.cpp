@@ -157,6 +157,54 @@ Ref<TGLImageFrame> CreateInAtlas(const Ref<TPixmap>& picture, int flags, int tex
   return frame;
 }
 
+// A texture of its own, tex_w x tex_h with the filters the flags ask for, holding
+// level_pm (and with ImageMipmapped its halvings down to 1 x 1); `bytes` gets the
+// memory of all its levels. 0 when GL refuses it (out of memory): no frame rather
+// than a white one.
+GLuint MakeOwnTexture(Ref<TPixmap> level_pm, int flags, int tex_w, int tex_h, int64_t& bytes) {
+  const bool mipmapped = (flags & ImageMipmapped) != 0;
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  if (!name) return 0;
+  glBindTexture(GL_TEXTURE_2D, name);  // directly: the driver's cache is told afterwards
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  if (flags & ImageFiltered) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                    mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+  } else {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                    mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
+  }
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  bool failed = false;
+  bytes = 0;
+  for (int level = 0, w = tex_w, h = tex_h;; ++level) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    if (glGetError() != GL_NO_ERROR) {
+      failed = true;
+      break;
+    }
+    bytes += int64_t(w) * h * 4;
+    if (!mipmapped || (w == 1 && h == 1)) break;
+    if (w >= 2) w /= 2;
+    if (h >= 2) h /= 2;
+  }
+  for (GLint level = 0; !failed; ++level) {
+    Upload(level, 0, 0, *level_pm);
+    if (glGetError() != GL_NO_ERROR) failed = true;
+    if (!mipmapped || (level_pm->width == 1 && level_pm->height == 1)) break;
+    level_pm = HalvePixmap(level_pm);
+    if (!level_pm) failed = true;
+  }
+  if (!failed) return name;
+  glDeleteTextures(1, &name);
+  return 0;
+}
+
 }  // namespace
 
 Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, int flags,
@@ -185,50 +233,9 @@ Ref<TGLImageFrame> TGLImageFrame::CreateFromPixmap(const Ref<TPixmap>& pixmap, i
   }
   if (!level_pm) return nullptr;
 
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  if (!name) return nullptr;
-  glBindTexture(GL_TEXTURE_2D, name);  // directly: the driver's cache is told afterwards
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  if (flags & ImageFiltered) {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                    mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
-  } else {
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                    mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
-  }
-  while (glGetError() != GL_NO_ERROR) {
-  }
-  bool failed = false;
   int64_t bytes = 0;
-  {
-    int w = tex_w, h = tex_h;
-    for (GLint level = 0;; ++level) {
-      glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-      if (glGetError() != GL_NO_ERROR) {
-        failed = true;  // out of memory: no frame rather than a white one
-        break;
-      }
-      bytes += int64_t(w) * h * 4;
-      if (!mipmapped || (w == 1 && h == 1)) break;
-      if (w >= 2) w /= 2;
-      if (h >= 2) h /= 2;
-    }
-  }
-  for (GLint level = 0; !failed; ++level) {
-    Upload(level, 0, 0, *level_pm);
-    if (glGetError() != GL_NO_ERROR) failed = true;
-    if (!mipmapped || (level_pm->width == 1 && level_pm->height == 1)) break;
-    level_pm = HalvePixmap(level_pm);
-    if (!level_pm) failed = true;
-  }
-  if (failed) {
-    glDeleteTextures(1, &name);
-    return nullptr;
-  }
+  const GLuint name = MakeOwnTexture(level_pm, flags, tex_w, tex_h, bytes);
+  if (!name) return nullptr;
   auto frame = std::make_shared<TGLImageFrame>();
   frame->name = name;
   frame->texture_bytes = bytes;
