@@ -87,8 +87,7 @@ Window TSoakGame::WaitForWindow(Display* d) {
   const auto until = Clock::now() + std::chrono::seconds(60);
   while (Clock::now() < until) {
     if (Ended()) {
-      EndedNormally();
-      Fail("ended before its window appeared" + (_failure.empty() ? "" : ": " + _failure));
+      if (EndedNormally()) Fail("ended before its window appeared");
       return 0;
     }
     Window root, parent, *children = nullptr;
