@@ -35,6 +35,16 @@ void AllocateBoard(int columns, int rows) {
 
 void CancelPendingSwap() { MoveReady = 0; }
 
+void CutChosenBoard() {
+  Cls();
+  PuzzleTileSize = static_cast<uint16_t>(512 / MAP_X);
+  if (MAP_X > 27) BetweenTile = 2;
+  if (MAP_Y < 28) BetweenTile = 3;
+  AllocateBoard(MAP_X, MAP_Y);
+  PreparePuzzle();
+  AllTiles = static_cast<uint16_t>(MAP_X * MAP_Y);
+}
+
 int PreparePuzzle() {
   TileMoves = 0;
   Selection = 0;

@@ -5,6 +5,9 @@
 
 // Allocates the four board arrays anew with (columns, rows), releasing the old ones.
 void AllocateBoard(int columns, int rows);
+// A new MAP_X x MAP_Y board cut from IMGPuzzle, as a choice in the motif selection
+// makes it: tile edge and gap from the grid size, the arrays, the tiles, AllTiles.
+void CutChosenBoard();
 // Cuts IMGPuzzle into a solved board (tile images grabbed from the back buffer,
 // ids from the never-reset ID counter); leaves the back buffer cleared.
 int PreparePuzzle();

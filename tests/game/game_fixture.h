@@ -22,12 +22,7 @@ inline Ref<TCountingSound> CountingSound() { return std::make_shared<TCountingSo
 // Cuts an n x n board the way the motif selection does after a choice.
 inline void CutBoard(int n) {
   MAP_X = MAP_Y = n;
-  PuzzleTileSize = static_cast<uint16_t>(512 / n);
-  if (MAP_X > 27) BetweenTile = 2;
-  if (MAP_Y < 28) BetweenTile = 3;
-  AllocateBoard(n, n);
-  PreparePuzzle();
-  AllTiles = static_cast<uint16_t>(n * n);
+  CutChosenBoard();
 }
 
 // Swaps the ids (and images) of two cells directly.
