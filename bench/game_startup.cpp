@@ -133,10 +133,11 @@ void CopyFolder(const std::vector<fs::path>& photos, const fs::path& to) {
 // ---- inside a child: one start of the game -----------------------------------------
 
 Clock::time_point g_first_frame;
+bool g_in_menu = false;  // the first window's progress flips too
 bool g_seen = false;
 
 Ref<TObject> QuitAtFirstMenuFrame(int, Ref<TObject> data, Ref<TObject>) {
-  if (!g_seen) {
+  if (g_in_menu && !g_seen) {
     g_first_frame = Clock::now();
     g_seen = true;
     EmitEvent(CreateEvent(EVENT_APPTERMINATE));  // the menu returns on its next check
@@ -155,7 +156,9 @@ double StartUp(const fs::path& folder, int workers) {
   PrepareMotives(f);
   Graphics(800, 600, 0, 60, 0);
   StartGame(f.c_str());
+  g_in_menu = true;
   Menu();
+  g_in_menu = false;
   return Seconds(t0, g_first_frame);
 }
 
