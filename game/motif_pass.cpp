@@ -101,7 +101,13 @@ int NormaliseMotives(const std::u16string& folder, const TPassWatch& watch) {
     ++total;
   }
   AwaitPass(*state, total, watch);
+  int rewritten = 0;
+  {
+    std::lock_guard<std::mutex> hold(state->lock);
+    rewritten = state->rewritten;
+  }
+  // One flush of the folder makes every rename of the pass durable.
+  if (rewritten > 0) SyncCurrentFolder();
   if (watch && !state->stop && total > 0) watch(total, total);
-  std::lock_guard<std::mutex> hold(state->lock);
-  return state->rewritten;
+  return rewritten;
 }

@@ -169,10 +169,12 @@ bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name) {
     ::unlink(temp_os.c_str());
     return false;
   }
-  // Make the rename itself durable.
+  return true;
+}
+
+void SyncCurrentFolder() {
   TFd dir(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.fd >= 0) ::fsync(dir.fd);
-  return true;
 }
 
 TFolderVisit::TFolderVisit(const std::u16string& folder) {

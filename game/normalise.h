@@ -31,8 +31,12 @@ TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int min
 // to disk and renames it over name (a symbolic link is replaced, not written
 // through). The new file gets the original's permission bits and is never more
 // open than that while it is written. On any failure (also when name has gone
-// meanwhile) the temporary file is removed and name is untouched.
+// meanwhile) the temporary file is removed and name is untouched. The rename itself
+// reaches the disk with the next SyncCurrentFolder (until then a crash leaves the
+// old file, whole).
 bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name);
+// Flushes the current directory's entries (renames made in it) to disk.
+void SyncCurrentFolder();
 
 // Enters a folder and, on destruction, returns to the exact directory that was
 // current before (by descriptor), whatever happened in between.
