@@ -1,15 +1,19 @@
 // Overflow-checked pixel-buffer sizes with the one memory cap for pictures.
 #include "pixmap/pixel_size.h"
 
+#include <atomic>
+
 namespace {
 
-size_t g_limit = MaxPixelBytes;
+// Read by decoders on any thread; set by tests between decodes.
+std::atomic<size_t> g_limit{MaxPixelBytes};
 
 // a * b in size_t, false on overflow or when the product passes the cap.
 bool MulCapped(size_t a, size_t b, size_t* out) {
-  if (a != 0 && b > g_limit / a) return false;
+  const size_t limit = g_limit.load(std::memory_order_relaxed);
+  if (a != 0 && b > limit / a) return false;
   *out = a * b;
-  return *out <= g_limit;
+  return *out <= limit;
 }
 
 }  // namespace
@@ -23,7 +27,7 @@ bool PixelBufferSize(int64_t width, int64_t height, int64_t bytesPerPixel, int64
   if (!MulCapped(static_cast<size_t>(width), static_cast<size_t>(bytesPerPixel), &row)) return false;
   size_t a = static_cast<size_t>(align);
   size_t padded = (row + a - 1) / a * a;  // row <= 1 GiB, no overflow
-  if (padded > g_limit) return false;
+  if (padded > g_limit.load(std::memory_order_relaxed)) return false;
   size_t all = 0;
   if (!MulCapped(padded, static_cast<size_t>(height), &all)) return false;
   if (pitch) *pitch = padded;
@@ -36,5 +40,5 @@ bool DecodedPixelBytes(int64_t width, int64_t height, int64_t bytesPerPixel, siz
   return PixelBufferSize(width, height, bytesPerPixel, 1, nullptr, total);
 }
 
-size_t PixelByteLimit() { return g_limit; }
+size_t PixelByteLimit() { return g_limit.load(std::memory_order_relaxed); }
 void SetPixelByteLimit(size_t bytes) { g_limit = bytes < MaxPixelBytes ? bytes : MaxPixelBytes; }
