@@ -9,7 +9,9 @@ struct TFaDevice {
   virtual ~TFaDevice() = default;  // closes the device
   // Frames per second the device accepted (the mixer renders at this rate).
   virtual int Rate() const = 0;
-  // Waits up to timeout_ms for room to write: 1 ready, 0 timed out, -1 error.
+  // Waits up to timeout_ms until the device can take a whole block of the mixer
+  // and its queue is as short as the device allows without running dry: 1
+  // ready, 0 timed out, -1 error. The mixer renders only then.
   virtual int WaitWritable(int timeout_ms) = 0;
   // Writes up to count bytes without blocking for long; the number written, or -1
   // with errno set (EAGAIN and EINTR mean "try again").

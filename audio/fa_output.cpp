@@ -35,9 +35,12 @@ bool TFaOutput::Start() {
   return true;
 }
 
-// Renders a block, then writes it whole: after a short write the rest follows as
-// soon as the device takes data again, even after errors in between, so the
-// stream never loses part of a frame.
+// Waits until the device has room for a block, renders it, then writes it: what
+// is written is as fresh as it can be, so a sound requested now is heard after
+// its start delay and the device's queue, never after a block that waited in
+// here. A block is written whole: after a short write the rest follows as soon as
+// the device takes data again, even after errors in between, so the stream never
+// loses part of a frame.
 void TFaOutput::Run(const std::shared_ptr<TShared>& shared) {
   TShared& s = *shared;
   int16_t block[TFaMixer::kBlockFrames * 2];
@@ -46,12 +49,12 @@ void TFaOutput::Run(const std::shared_ptr<TShared>& shared) {
   const auto block_time =
       std::chrono::microseconds(int64_t(TFaMixer::kBlockFrames) * 1000000 / s.mixer.OutputRate());
   while (s.running.load(std::memory_order_acquire)) {
-    if (done == sizeof block) {
+    const int ready = s.device->WaitWritable(kWaitMs);
+    if (ready == 0) continue;  // look at the running flag again
+    if (ready > 0 && done == sizeof block) {
       s.mixer.Render(block);
       done = 0;
     }
-    const int ready = s.device->WaitWritable(kWaitMs);
-    if (ready == 0) continue;  // look at the running flag again
     const long w = ready > 0 ? s.device->Write(bytes + done, sizeof block - done) : -1;
     if (w > 0) {
       done += size_t(w);

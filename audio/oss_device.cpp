@@ -8,43 +8,64 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 #include "audio/fa_device.h"
+#include "audio/fa_queue.h"
 
 namespace {
 
 class TOSSDevice : public TFaDevice {
  public:
-  static constexpr int kMaxQueued = 2 * 4096;
+  static constexpr int kFrameBytes = 4;  // signed 16-bit stereo
 
-  TOSSDevice(int fd, int rate) : _fd(fd), _rate(rate) {}
+  // The three 4096-byte fragments asked for: the device plays a fragment (one
+  // block) at a time.
+  TOSSDevice(int fd, int rate) : _fd(fd), _rate(rate), _queue(4096 / kFrameBytes, rate) {}
   ~TOSSDevice() override { ::close(_fd); }
 
   int Rate() const override { return _rate; }
 
   int WaitWritable(int timeout_ms) override {
-    pollfd p{_fd, POLLOUT, 0};
-    const int r = ::poll(&p, 1, timeout_ms);
-    if (r < 0) return errno == EINTR ? 0 : -1;
-    if (r == 0) return 0;
-    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
-    // An emulation may buffer more than the three fragments asked for: keep at most
-    // two queued before the next block, which bounds the latency.
-    for (int waited = 0; waited < timeout_ms; waited += 2) {
-      int queued = 0;
-      if (::ioctl(_fd, SNDCTL_DSP_GETODELAY, &queued) < 0 || queued <= kMaxQueued) return 1;
-      ::usleep(2000);
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+      const int64_t left =
+          std::chrono::duration_cast<std::chrono::microseconds>(end - Clock::now()).count();
+      if (left <= 0) return 0;
+      pollfd p{_fd, POLLOUT, 0};
+      const int r = ::poll(&p, 1, int((left + 999) / 1000));
+      if (r < 0) return errno == EINTR ? 0 : -1;
+      if (r == 0) return 0;
+      if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
+      // All that is still to be heard (an emulation's sound server latency
+      // included), and what the device holds that its consumer has not taken.
+      int delay = 0;
+      audio_buf_info space{};
+      if (::ioctl(_fd, SNDCTL_DSP_GETODELAY, &delay) < 0 ||
+          ::ioctl(_fd, SNDCTL_DSP_GETOSPACE, &space) < 0)
+        return 1;
+      const int held = space.fragstotal * space.fragsize - space.bytes;
+      const int wait = _queue.FramesToWait(delay / kFrameBytes, held / kFrameBytes);
+      if (wait == 0) {
+        _queue.Ready(delay / kFrameBytes);
+        return 1;
+      }
+      TFaQueue::Sleep(wait, _rate, left);
     }
-    return 0;
   }
 
   long Write(const void* buf, size_t count) override { return long(::write(_fd, buf, count)); }
 
-  void Reset() override { ::ioctl(_fd, SNDCTL_DSP_RESET, 0); }
+  void Reset() override {
+    ::ioctl(_fd, SNDCTL_DSP_RESET, 0);
+    _queue.Restart();
+  }
 
  private:
   int _fd;
   int _rate;
+  TFaQueue _queue;
 };
 
 }  // namespace

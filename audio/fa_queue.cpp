@@ -1,0 +1,42 @@
+// The adaptive queue target of the output devices (see fa_queue.h).
+#include "audio/fa_queue.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "audio/fa_mixer.h"
+
+TFaQueue::TFaQueue(int least_frames, int rate)
+    : _least(least_frames > TFaMixer::kBlockFrames ? least_frames : TFaMixer::kBlockFrames),
+      _block(TFaMixer::kBlockFrames),
+      _calm_blocks(kCalmSeconds * (rate > 0 ? rate : 44100) / TFaMixer::kBlockFrames) {}
+
+int TFaQueue::FramesToWait(int delay, int held) const {
+  const int by_delay = delay - Frames();
+  const int by_held = held - _least / 2;
+  const int wait = by_delay < by_held ? by_delay : by_held;
+  return wait > 0 ? wait : 0;
+}
+
+void TFaQueue::Ready(int delay) {
+  ++_blocks;
+  // The first blocks fill an empty device: that is no sign of a busy machine.
+  if (_blocks > 2 && delay < _block / 2) {
+    RanDry();
+  } else if (_extra > 0 && _blocks - _calm_since >= _calm_blocks) {
+    --_extra;
+    _calm_since = _blocks;
+  }
+}
+
+void TFaQueue::RanDry() {
+  if (_extra < kMaxExtraBlocks) ++_extra;
+  _calm_since = _blocks;
+}
+
+void TFaQueue::Sleep(int frames, int rate, int64_t at_most_us) {
+  const int64_t us = int64_t(frames) * 1000000 / (rate > 0 ? rate : 44100);
+  const int64_t sleep_us = std::min(std::max<int64_t>(us, 500), at_most_us);
+  std::this_thread::sleep_for(std::chrono::microseconds(sleep_us));
+}

@@ -1,0 +1,44 @@
+// How much an output device keeps queued before it takes the next mixer block.
+// On a quiet machine one block (or the device's period if that is longer), so a
+// new sound waits behind as little as possible. Each time the queue is found
+// nearly empty when the mixing thread comes for the next block, as when a busy
+// machine kept the thread from running in time, the target grows by one block, up
+// to four more; after twenty quiet seconds it shrinks by one block again. So
+// sounds hold together under load without costing latency when the machine is
+// idle. The queue is measured as the device's delay, all that is still to be
+// heard (a sound server's own latency included), but a device is never left to
+// run dry of the data it holds itself while that delay is long.
+#pragma once
+#include <cstdint>
+
+class TFaQueue {
+ public:
+  static constexpr int kMaxExtraBlocks = 4;
+  static constexpr int kCalmSeconds = 20;
+
+  TFaQueue(int least_frames, int rate);
+  // Frames to keep queued: the device takes a block once its queue is down to this.
+  int Frames() const { return _least + _extra * _block; }
+  int MostFrames() const { return _least + kMaxExtraBlocks * _block; }
+  // With delay frames still to be heard, of which the device holds held frames
+  // not yet taken by its consumer: 0 when the next block is due, otherwise the
+  // frames to wait for.
+  int FramesToWait(int delay, int held) const;
+  // Called when the device takes a block, with its delay.
+  void Ready(int delay);
+  // The device ran dry outright (an underrun it reported).
+  void RanDry();
+  // Back to the start after the device was reset.
+  void Restart() { _blocks = 0; }
+  // Sleeps while `frames` play at `rate`, at least half a millisecond and at most
+  // at_most_us.
+  static void Sleep(int frames, int rate, int64_t at_most_us);
+
+ private:
+  int _least;
+  int _block;
+  int _calm_blocks;
+  int _extra = 0;
+  long _blocks = 0;      // blocks taken since the start
+  long _calm_since = 0;  // block count at the last dry queue or change
+};
