@@ -1,5 +1,5 @@
-// Output devices the mixing thread writes its blocks to: the abstract device and
-// the OSS device (/dev/dsp, in oss_device.cpp).
+// Output devices the mixing thread writes its blocks to: the abstract device, the
+// OSS device (/dev/dsp, in oss_device.cpp) and the ALSA device (alsa_device.cpp).
 #pragma once
 #include <cstddef>
 #include <memory>
@@ -24,3 +24,8 @@ struct TFaDevice {
 // signed 16-bit little-endian, 2 channels and 44100 Hz. Null (with the reason in
 // *why) when it cannot be opened or refuses the sample format or channel count.
 std::unique_ptr<TFaDevice> OpenOSSDevice(const char* path, std::string* why = nullptr);
+
+// Opens the ALSA device of that name (the mixer uses "default") non-blocking and
+// negotiates like the OSS device: signed 16-bit little-endian stereo required, the
+// rate nearest 44100 Hz accepted. Null (with the reason in *why) otherwise.
+std::unique_ptr<TFaDevice> OpenAlsaDevice(const char* name, std::string* why = nullptr);

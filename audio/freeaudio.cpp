@@ -17,7 +17,9 @@ std::unique_ptr<TFaDevice> OpenSoundDevice() {
   // they inherit this mask and must never take the 1 ms alarm.
   TAlarmBlock block;
   if (g_opener) return g_opener();
-  return OpenOSSDevice("/dev/dsp");
+  if (auto oss = OpenOSSDevice("/dev/dsp")) return oss;
+  // Desktops without the kernel's OSS emulation: their sound server through ALSA.
+  return OpenAlsaDevice("default");
 }
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "audio/audio.h"
@@ -15,6 +16,7 @@
 #include "platform/ustring.h"
 #include "tests/support/fa_doubles.h"
 #include "tests/support/env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -108,13 +110,20 @@ TEST(AudioDrivers, RegistryListsNewestFirstAndComparesWithoutCase) {
   EXPECT_EQ(AudioDriver().Name(), u"Null");
 }
 
-TEST(AudioDrivers, WithoutASoundDeviceEverythingIsSilentNull) {
+TEST(AudioDrivers, WithoutASoundDeviceEverythingIsSilentNullAndNoServerIsStarted) {
   struct stat st;
   if (::stat("/dev/dsp", &st) == 0) GTEST_SKIP() << "this machine has /dev/dsp";
+  if (::stat("/dev/snd", &st) == 0) GTEST_SKIP() << "this machine has a sound card for ALSA";
+  // No sound server either: none of the user's is reachable from here.
+  TempDir home;
+  setenv("HOME", home.str().c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", home.str().c_str(), 1);
+  unsetenv("PULSE_SERVER");
   fa_SetDeviceOpener(nullptr);
   ShutdownAudioDriver();
   EXPECT_EQ(SetAudioDriver(u"FreeAudio"), 0);  // no device: the Null driver stays
   EXPECT_EQ(AudioDriver().Name(), u"Null");
+  EXPECT_FALSE(std::filesystem::exists(home.path() / "pulse/native")) << "a sound server was started";
   auto sound = LoadSound(Tone(100), 0);
   ASSERT_TRUE(sound);
   auto ch = PlaySound(sound);

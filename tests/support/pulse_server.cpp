@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 
 extern char** environ;
 
@@ -120,7 +121,23 @@ std::vector<std::string> TPulseServer::OssEmulationEnv() const {
   return env;
 }
 
-TPulseServer::TPulseServer(const std::string& dir) {
+void TPulseServer::RouteAlsaHere() const {
+  std::ofstream(_dir + "/.asoundrc") << "pcm.!default { type pulse }\nctl.!default { type pulse }\n";
+}
+
+void TPulseServer::SetEnvHere() const {
+  for (const std::string& e : _env) {
+    const size_t eq = e.find('=');
+    setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+  }
+}
+
+void TPulseServer::Kill() {
+  _server.Signal(SIGKILL);
+  _server.Wait(2000);
+}
+
+TPulseServer::TPulseServer(const std::string& dir) : _dir(dir) {
   struct stat st;
   if (!OnPath("pulseaudio") || !OnPath("parec")) {
     _why = "pulseaudio or parec not installed";

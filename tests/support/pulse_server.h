@@ -3,6 +3,7 @@
 // keeps the arrival time of every read, so sounds can be placed in time. Child
 // processes are spawned with extra environment variables.
 #pragma once
+#include <signal.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -37,6 +38,9 @@ class TChildProcess {
   void Stop();
   int Out() const { return _out; }
   pid_t Pid() const { return _pid; }
+  void Signal(int sig) const {
+    if (_pid > 0) kill(_pid, sig);
+  }
 
  private:
   pid_t _pid = -1;
@@ -61,9 +65,17 @@ class TPulseServer {
   const std::vector<std::string>& Env() const { return _env; }
   // Env() plus the preloaded OSS emulation.
   std::vector<std::string> OssEmulationEnv() const;
+  // Writes an ALSA configuration into its HOME that routes ALSA's "default"
+  // device to the server (for clients with Env()).
+  void RouteAlsaHere() const;
+  // Env() for this process itself.
+  void SetEnvHere() const;
+  // Ends the server at once, as a crash would.
+  void Kill();
 
  private:
   std::string _why;
+  std::string _dir;
   std::vector<std::string> _env;
   TChildProcess _server;
 };

@@ -1,0 +1,80 @@
+// The ALSA device against a real sound server: a private PulseAudio server with a
+// null sink, reached through ALSA's PulseAudio plugin, recorded at its monitor.
+// A tone must arrive in tune; when the server goes away the mixing thread must
+// wait rather than spin, report nothing on standard error, and still stop at once.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "audio/fa_device.h"
+#include "audio/fa_output.h"
+#include "tests/support/pulse_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+double CpuSeconds() {
+  timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+}  // namespace
+
+TEST(AlsaDevice, PlaysThroughASoundServerAndWaitsWhenItGoesAway) {
+  struct stat st;
+  if (stat("/usr/lib/x86_64-linux-gnu/alsa-lib/libasound_module_pcm_pulse.so", &st) != 0)
+    GTEST_SKIP() << "ALSA's PulseAudio plugin (libasound2-plugins) not installed";
+  TempDir dir;
+  TPulseServer pulse(dir.str());
+  if (!pulse.Why().empty()) GTEST_SKIP() << pulse.Why();
+  pulse.RouteAlsaHere();
+  pulse.SetEnvHere();  // before this process first reads ALSA's configuration
+  TMonitorRecording rec;
+  std::string why;
+  ASSERT_TRUE(rec.Start(pulse, &why)) << why;
+
+  std::unique_ptr<TFaDevice> dev = OpenAlsaDevice("default", &why);
+  ASSERT_TRUE(dev) << why;
+  ASSERT_EQ(dev->Rate(), 44100);
+  TFaOutput out(std::move(dev), nullptr);
+  std::vector<int16_t> tone(44100 * 3 / 10);  // 300 ms at 441 Hz
+  for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t(std::lround(12000 * std::sin(2 * M_PI * 441 * double(i) / 44100)));
+  TFaSound* s = TFaMixer::CreateSound(int(tone.size()), 16, 1, 44100, tone.data(), false);
+  ASSERT_TRUE(out.Start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a server may drop a stream's start
+  out.Mixer().PlaySound(s, false, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+
+  const std::vector<int16_t> x = rec.Left();
+  size_t first = 0, last = 0, crossings = 0;
+  for (size_t i = 1; i < x.size(); ++i) {
+    if (std::abs(x[i]) > 2000) {
+      if (!first) first = i;
+      last = i;
+    }
+    if (first && x[i - 1] < 0 && x[i] >= 0) ++crossings;
+  }
+  ASSERT_GT(first, 0u) << "the tone did not arrive";
+  // Loosely: a loaded machine may cost the tone a few milliseconds (the
+  // game's end-to-end test checks sounds sample by sample).
+  EXPECT_NEAR(double(last - first) / 44.1, 300, 30) << "length in ms";
+  EXPECT_NEAR(double(crossings) / (double(last - first) / 44100), 441, 5) << "pitch";
+
+  testing::internal::CaptureStderr();
+  pulse.Kill();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const double cpu = CpuSeconds();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_LT(CpuSeconds() - cpu, 0.2) << "the mixing thread spins on a device that is gone";
+  const auto t = std::chrono::steady_clock::now();
+  EXPECT_TRUE(out.Stop(1000));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the program writes nothing there";
+  EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::milliseconds(300));
+  TFaMixer::FreeSound(s);
+}
