@@ -1,12 +1,13 @@
 # The window tests drive the game with real X input through XTest; the end-to-end
-# test starts the built program, the install test installs it and starts that.
+# tests start the built program (the sound one listens to it through a private
+# sound server), the install test installs it and starts that.
 find_package(X11 REQUIRED)
-foreach(t game_screens_test game_end_to_end_test game_install_test)
+foreach(t game_screens_test game_end_to_end_test game_sound_end_to_end_test game_install_test)
   if(TARGET ${t})
     target_link_libraries(${t} PRIVATE X11::Xtst)
   endif()
 endforeach()
-foreach(t game_end_to_end_test game_install_test)
+foreach(t game_end_to_end_test game_sound_end_to_end_test game_install_test)
   if(TARGET ${t})
     add_dependencies(${t} Tessolino)
     target_compile_definitions(${t} PRIVATE TESSOLINO_PATH="$<TARGET_FILE:Tessolino>")

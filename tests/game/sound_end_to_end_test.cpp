@@ -1,0 +1,345 @@
+// The built game heard as a player hears it: a temporary copy plays on a 4 x 4
+// board at "Sehr Leicht" under the test's own X server, driven through XTest, while
+// a private PulseAudio server records what reaches its null sink. Reached through
+// the OSS emulation (libpulsedsp preloaded) and through ALSA's PulseAudio plugin
+// (chosen by an ALSA configuration in a temporary home). Every drop's swap sound
+// and the whole fanfare must arrive unbroken; the time from the drop's button
+// press to the swap sound's first sample is printed (median, 90th percentile).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_sample.h"
+#include "audio/sample_loader.h"
+#include "pixmap/pixmap.h"
+#include "pixmap/pixmap_loader.h"
+#include "platform/stream.h"
+#include "platform/ustring.h"
+#include "private_x.h"
+#include "tests/support/env.h"
+#include "tests/support/pulse_server.h"
+#include "tests/support/temp_dir.h"
+
+// Xlib last: its macros clash with the test framework.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// 16 flat blocks of 128 x 128, one colour each: on a 4 x 4 board a tile's colour
+// tells which cell it belongs to.
+uint32_t BlockColour(int bx, int by) {
+  return uint32_t(40 + bx * 60) << 16 | uint32_t(40 + by * 60) << 8 | uint32_t(200 - bx * 20 - by * 20);
+}
+
+int Distance(uint32_t a, uint32_t b) {
+  int d = 0;
+  for (int s = 0; s < 24; s += 8) d += std::abs(int((a >> s) & 255) - int((b >> s) & 255));
+  return d;
+}
+
+// The left channel of an embedded sound, decoded from the source tree.
+std::vector<int16_t> SoundLeft(const char* name) {
+  const std::string path = SourceDir() + "/assets/Sounds/" + name;
+  Ref<TAudioSample> s = LoadAudioSample(TUrl(FromOSBytes(path)));
+  std::vector<int16_t> v;
+  if (!s) return v;
+  const int ch = SampleFrameChannels(s->format);
+  for (int i = 0; i < s->length; ++i) {
+    const uint8_t* p = s->samples + size_t(i) * ch * 2;
+    v.push_back(int16_t(p[0] | p[1] << 8));
+  }
+  return v;
+}
+
+// The game window and real input through XTest.
+class TPlayer {
+ public:
+  ~TPlayer() {
+    if (_d) XCloseDisplay(_d);
+  }
+  bool Find(int timeout_ms) {
+    _d = XOpenDisplay(nullptr);
+    if (!_d) return false;
+    const long long end = MonotonicUs() + timeout_ms * 1000LL;
+    while (MonotonicUs() < end) {
+      Window root = DefaultRootWindow(_d), parent, *kids = nullptr;
+      unsigned n = 0;
+      XQueryTree(_d, root, &root, &parent, &kids, &n);
+      for (unsigned i = 0; i < n && !_w; ++i) {
+        char* name = nullptr;
+        XWindowAttributes a;
+        if (XFetchName(_d, kids[i], &name) && name && std::string(name) == "Tessolino" &&
+            XGetWindowAttributes(_d, kids[i], &a) && a.width == 800 && a.height == 600 &&
+            a.map_state == IsViewable)
+          _w = kids[i];
+        if (name) XFree(name);
+      }
+      if (kids) XFree(kids);
+      if (_w) {
+        Window child;
+        XTranslateCoordinates(_d, _w, DefaultRootWindow(_d), 0, 0, &_x, &_y, &child);
+        return true;
+      }
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+  void Move(int x, int y) {
+    XTestFakeMotionEvent(_d, DefaultScreen(_d), _x + x, _y + y, CurrentTime);
+    XSync(_d, False);
+  }
+  // The time the press was sent (taken before, so that a test thread delayed by
+  // the machine's load can only make the figures worse).
+  long long Press() {
+    const long long t = MonotonicUs();
+    XTestFakeButtonEvent(_d, 1, True, CurrentTime);
+    XSync(_d, False);
+    return t;
+  }
+  void Release() {
+    XTestFakeButtonEvent(_d, 1, False, CurrentTime);
+    XSync(_d, False);
+  }
+  void Click(int x, int y, std::chrono::milliseconds after = 400ms) {
+    Move(x, y);
+    Press();
+    Release();
+    std::this_thread::sleep_for(after);
+  }
+  void Key(KeySym sym) {
+    const KeyCode code = XKeysymToKeycode(_d, sym);
+    XTestFakeKeyEvent(_d, code, True, CurrentTime);
+    XTestFakeKeyEvent(_d, code, False, CurrentTime);
+    XSync(_d, False);
+    std::this_thread::sleep_for(300ms);
+  }
+  // Pixel colours (0xRRGGBB) at the given window points.
+  std::vector<uint32_t> Pixels(const std::vector<std::pair<int, int>>& at) {
+    std::vector<uint32_t> out;
+    XImage* img = XGetImage(_d, _w, 0, 0, 800, 600, AllPlanes, ZPixmap);
+    if (!img) return out;
+    for (auto [x, y] : at) out.push_back(uint32_t(XGetPixel(img, x, y)) & 0xFFFFFF);
+    XDestroyImage(img);
+    return out;
+  }
+
+ private:
+  Display* _d = nullptr;
+  Window _w = 0;
+  int _x = 0, _y = 0;
+};
+
+// A 4 x 4 board: cell origin (35.5 + 131 x, 33 + 131 y), tiles 128 wide.
+std::pair<int, int> CellCentre(int cell) { return {36 + (cell % 4) * 131 + 64, 33 + (cell / 4) * 131 + 64}; }
+
+// For each cell, the cell its tile belongs to (-1 when the colour is no block's).
+std::vector<int> HomesOnBoard(TPlayer& p) {
+  std::vector<std::pair<int, int>> at;
+  for (int c = 0; c < 16; ++c) at.push_back(CellCentre(c));
+  const std::vector<uint32_t> px = p.Pixels(at);
+  std::vector<int> home(16, -1);
+  for (size_t c = 0; c < px.size(); ++c)
+    for (int b = 0; b < 16; ++b)
+      if (Distance(px[c], BlockColour(b % 4, b / 4)) < 30) home[c] = b;
+  return home;
+}
+
+// Where ref[0] lies in x, searched from `from` on: the match of the sound up to
+// 10 ms past its first loud sample, placed by that sample and refined by least
+// squares. -1 when the sound is not there within `within` frames.
+long Onset(const std::vector<int16_t>& x, size_t from, size_t within, const std::vector<int16_t>& ref) {
+  size_t attack = 0;
+  while (attack < ref.size() && std::abs(ref[attack]) < 2000) ++attack;
+  const size_t n = std::min<size_t>(ref.size(), attack + kRate / 100);
+  size_t i = from;
+  while (i < x.size() && i < from + within && std::abs(x[i]) < 2000) ++i;
+  if (i >= x.size() || i >= from + within) return -1;
+  double best = 1e300;
+  long at = -1;
+  for (long lag = long(i) - long(attack) - 200; lag <= long(i) - long(attack) + 200; ++lag) {
+    if (lag < 0 || size_t(lag) + n > x.size()) continue;
+    double err = 0;
+    for (size_t k = 0; k < n; ++k) err += std::pow(double(x[size_t(lag) + k]) - ref[k], 2);
+    if (err < best) best = err, at = lag;
+  }
+  double energy = 0;
+  for (size_t k = 0; k < n; ++k) energy += double(ref[k]) * ref[k];
+  return best < 0.05 * energy ? at : -1;
+}
+
+// 10 ms pieces of ref (from `from` on) that did not arrive intact at x[at + ...]:
+// gaps, repeats or noise where the sound should be.
+int BrokenPieces(const std::vector<int16_t>& x, long at, const std::vector<int16_t>& ref, size_t from = 0,
+                 size_t to = SIZE_MAX) {
+  const size_t piece = kRate / 100;
+  to = std::min(to, ref.size());
+  int broken = 0;
+  for (size_t k = from; k + piece <= to; k += piece) {
+    double err = 0, energy = 0;
+    for (size_t j = k; j < k + piece; ++j) {
+      const size_t xi = size_t(at) + j;
+      const double got = xi < x.size() ? x[xi] : 0;
+      err += (got - ref[j]) * (got - ref[j]);
+      energy += double(ref[j]) * ref[j];
+    }
+    if (err > 0.05 * energy + piece * 100.0) ++broken;
+  }
+  return broken;
+}
+
+double Percentile(std::vector<double> v, double q) {
+  std::sort(v.begin(), v.end());
+  const size_t rank = size_t(std::ceil(q * double(v.size())));
+  return v[std::min(v.size() - 1, rank == 0 ? 0 : rank - 1)];
+}
+
+class SoundEndToEnd : public ::testing::Test {
+ protected:
+  TempDir tmp;
+  std::unique_ptr<TPulseServer> pulse;
+  TMonitorRecording rec;
+  TChildProcess game;
+
+  void SetUp() override {
+    UsePrivateXServer();
+    TESS_REQUIRE_DISPLAY();
+    pulse = std::make_unique<TPulseServer>(tmp.str());
+    if (!pulse->Why().empty()) GTEST_SKIP() << pulse->Why();
+    fs::create_directories(tmp.path() / "game/Motives");
+    fs::copy_file(TESSOLINO_PATH, tmp.path() / "game/Tessolino");
+    Ref<TPixmap> blocks = CreatePixmap(512, 512, FormatRGB888);
+    for (int y = 0; y < 512; ++y)
+      for (int x = 0; x < 512; ++x) WritePixel(blocks, x, y, int(0xFF000000u | BlockColour(x / 128, y / 128)));
+    // "Puzzle" and at most 512 wide: kept as it is, so the blocks stay flat.
+    ASSERT_EQ(SavePixmapPNG(blocks, TUrl(FromOSBytes((tmp.path() / "game/Motives/Puzzle.png").string()))), 1);
+    std::string why;
+    if (!rec.Start(*pulse, &why)) GTEST_SKIP() << why;
+  }
+
+  // Plays one round to the win and checks what was heard; `path` names the route.
+  void PlayAndListen(const std::vector<std::string>& env, const char* path);
+};
+
+void SoundEndToEnd::PlayAndListen(const std::vector<std::string>& env, const char* path) {
+  const std::vector<int16_t> move = SoundLeft("paper small movement.ogg");
+  const std::vector<int16_t> fanfare = SoundLeft("trumpets fanfar.ogg");
+  ASSERT_FALSE(move.empty());
+  ASSERT_FALSE(fanfare.empty());
+  const std::string log = tmp.str() + "/game.log";
+  ASSERT_TRUE(game.Spawn({(tmp.path() / "game/Tessolino").string()}, env, false, log));
+  TPlayer p;
+  ASSERT_TRUE(p.Find(30000)) << "no 800 x 600 game window appeared";
+  std::this_thread::sleep_for(1000ms);  // the menu's first frames
+  p.Click(400, 150);  // "Spiel starten"
+  p.Move(200, 500);   // the slider follows the held button to 4 x 4
+  p.Press();
+  std::this_thread::sleep_for(300ms);
+  p.Release();
+  std::this_thread::sleep_for(200ms);
+  p.Click(400, 200, 800ms);  // choose the picture: the board, shuffled
+  p.Key(XK_Tab);             // "Leicht"
+  p.Key(XK_Tab);             // "Sehr Leicht"
+  ASSERT_EQ(p.Pixels({{592, 480}}), std::vector<uint32_t>{0x646464}) << "not on the board screen";
+
+  std::vector<long long> drops;
+  for (int swaps = 0; swaps < 16; ++swaps) {
+    p.Move(575, 300);  // off the board: no hover tint on the tiles
+    std::vector<int> home;
+    for (int tries = 0; tries < 20; ++tries) {  // a slow machine may still be animating
+      std::this_thread::sleep_for(100ms);
+      home = HomesOnBoard(p);
+      if (std::count(home.begin(), home.end(), -1) == 0) break;
+    }
+    ASSERT_EQ(std::count(home.begin(), home.end(), -1), 0) << "a tile of unknown colour";
+    int from = -1;
+    for (int c = 0; c < 16 && from < 0; ++c)
+      if (home[size_t(c)] != c) from = c;
+    if (from < 0) break;
+    auto [fx, fy] = CellCentre(from);
+    p.Click(fx, fy, 150ms);  // pick the tile up
+    auto [tx, ty] = CellCentre(home[size_t(from)]);
+    p.Move(tx, ty);
+    std::this_thread::sleep_for(50ms);
+    drops.push_back(p.Press());  // drop it on its target
+    p.Release();
+    std::this_thread::sleep_for(1000ms);  // the 360 ms animation and the 0.5 s sound
+  }
+  ASSERT_GE(drops.size(), 2u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(fanfare.size() * 1000 / kRate + 800));
+  p.Key(XK_Escape);
+  EXPECT_EQ(game.Wait(5000), 0) << "see " << log;
+  rec.Stop();
+
+  const std::vector<int16_t> x = rec.Left();
+  std::vector<double> latency_ms;
+  std::vector<long> onsets;
+  int broken_sounds = 0;
+  for (size_t i = 0; i < drops.size(); ++i) {
+    // From a little before the press: the recording's time stamps are those of
+    // its reads, which may come early by the sink's block.
+    const long at = Onset(x, rec.FrameAt(drops[i] - 50000), kRate, move);
+    EXPECT_GE(at, 0) << path << ": the swap sound of drop " << i + 1 << " was not heard";
+    if (at < 0) continue;
+    onsets.push_back(at);
+    latency_ms.push_back(double(rec.TimeOf(size_t(at)) - drops[i]) / 1000);
+    // The last one is joined by the fanfare when its animation ends.
+    const size_t heard = i + 1 < drops.size() ? move.size() : size_t(kRate * 3 / 10);
+    if (BrokenPieces(x, at, move, 0, heard) > 0) ++broken_sounds;
+  }
+  // The fanfare follows the last drop's animation; the swap sound under its start
+  // is taken out first.
+  std::vector<int16_t> rest = x;
+  if (onsets.size() == drops.size())
+    for (size_t k = 0; k < move.size() && size_t(onsets.back()) + k < rest.size(); ++k)
+      rest[size_t(onsets.back()) + k] = int16_t(rest[size_t(onsets.back()) + k] - move[k]);
+  const long fan = Onset(rest, rec.FrameAt(drops.back() + 300000), 2 * kRate, fanfare);
+  EXPECT_GE(fan, 0) << path << ": no fanfare";
+  const int fan_broken = fan >= 0 ? BrokenPieces(rest, fan, fanfare) : -1;
+  if (fan >= 0) {
+    EXPECT_EQ(fan_broken, 0) << path << ": the fanfare broke up (10 ms pieces lost or damaged)";
+  }
+
+  if (latency_ms.empty()) return;
+  std::printf("%s: drop click to swap sound over %zu drops: median %.1f ms, 90th percentile %.1f ms "
+              "(min %.1f, max %.1f); swap sounds broken up: %d; fanfare pieces broken: %d\n",
+              path, latency_ms.size(), Percentile(latency_ms, 0.5), Percentile(latency_ms, 0.9),
+              *std::min_element(latency_ms.begin(), latency_ms.end()),
+              *std::max_element(latency_ms.begin(), latency_ms.end()), broken_sounds, fan_broken);
+  std::printf("%s: each (ms):", path);
+  for (double l : latency_ms) std::printf(" %.1f", l);
+  std::printf("\n");
+  for (double l : latency_ms) EXPECT_GT(l, 15) << "no sound can come before its 20 ms start delay";
+}
+
+TEST_F(SoundEndToEnd, SwapsAndFanfareThroughTheOssEmulation) {
+  if (OssEmulationLibrary().empty()) GTEST_SKIP() << "the OSS emulation library is not installed";
+  if (UnderThreadSanitizer()) GTEST_SKIP() << "ThreadSanitizer cannot share the game with the preloaded emulation";
+  PlayAndListen(pulse->OssEmulationEnv(), "OSS emulation");
+}
+
+TEST_F(SoundEndToEnd, SwapsAndFanfareThroughAlsa) {
+  struct stat st;
+  if (stat("/dev/dsp", &st) == 0) GTEST_SKIP() << "this machine has /dev/dsp, which the game prefers";
+  if (stat("/usr/lib/x86_64-linux-gnu/alsa-lib/libasound_module_pcm_pulse.so", &st) != 0)
+    GTEST_SKIP() << "ALSA's PulseAudio plugin (libasound2-plugins) not installed";
+  pulse->RouteAlsaHere();  // HOME is the server's folder
+  PlayAndListen(pulse->Env(), "ALSA");
+}
+
+}  // namespace
