@@ -21,7 +21,8 @@ constexpr int kFrameBytes = 4;  // signed 16-bit stereo
 class TAlsaDevice : public TFaDevice {
  public:
   TAlsaDevice(snd_pcm_t* pcm, int rate, snd_pcm_uframes_t period, snd_pcm_uframes_t buffer)
-      : _pcm(pcm), _rate(rate), _buffer(snd_pcm_sframes_t(buffer)), _queue(int(period), rate) {}
+      : _pcm(pcm), _rate(rate), _buffer(snd_pcm_sframes_t(buffer)),
+        _queue(int(period), rate, int(buffer - kBlock)) {}
   ~TAlsaDevice() override { snd_pcm_close(_pcm); }
 
   int Rate() const override { return _rate; }

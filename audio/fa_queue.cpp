@@ -7,10 +7,12 @@
 
 #include "audio/fa_mixer.h"
 
-TFaQueue::TFaQueue(int least_frames, int rate)
-    : _least(least_frames > TFaMixer::kBlockFrames ? least_frames : TFaMixer::kBlockFrames),
+TFaQueue::TFaQueue(int least_frames, int rate, int most_frames)
+    : _least(std::max(least_frames, TFaMixer::kBlockFrames)),
       _block(TFaMixer::kBlockFrames),
-      _calm_blocks(kCalmSeconds * (rate > 0 ? rate : 44100) / TFaMixer::kBlockFrames) {}
+      _calm_blocks(kCalmSeconds * (rate > 0 ? rate : 44100) / TFaMixer::kBlockFrames),
+      _most_extra(most_frames <= 0 ? kMaxExtraBlocks
+                                   : std::clamp((most_frames - _least) / _block, 0, kMaxExtraBlocks)) {}
 
 int TFaQueue::FramesToWait(int delay, int held) const {
   const int by_delay = delay - Frames();
@@ -31,7 +33,7 @@ void TFaQueue::Ready(int delay) {
 }
 
 void TFaQueue::RanDry() {
-  if (_extra < kMaxExtraBlocks) ++_extra;
+  if (_extra < _most_extra) ++_extra;
   _calm_since = _blocks;
 }
 

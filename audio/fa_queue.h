@@ -2,24 +2,26 @@
 // On a quiet machine one block (or the device's period if that is longer), so a
 // new sound waits behind as little as possible. Each time the queue is found
 // nearly empty when the mixing thread comes for the next block, as when a busy
-// machine kept the thread from running in time, the target grows by one block, up
-// to four more; after twenty quiet seconds it shrinks by one block again. So
-// sounds hold together under load without costing latency when the machine is
-// idle. The queue is measured as the device's delay, all that is still to be
-// heard (a sound server's own latency included), but a device is never left to
-// run dry of the data it holds itself while that delay is long.
+// machine kept the thread from running in time, the target grows by one block,
+// up to four more (or what the device can hold); after half a minute without
+// that it shrinks by one block again. So sounds hold together under load without
+// costing latency when the machine is idle. The queue is measured as the device's
+// delay, all that is still to be heard (a sound server's own latency included),
+// but a device is never left to run dry of the data it holds itself while that
+// delay is long.
 #pragma once
 #include <cstdint>
 
 class TFaQueue {
  public:
   static constexpr int kMaxExtraBlocks = 4;
-  static constexpr int kCalmSeconds = 20;
+  static constexpr int kCalmSeconds = 30;
 
-  TFaQueue(int least_frames, int rate);
+  // most_frames: the longest queue the device can hold (0: no limit of its own).
+  TFaQueue(int least_frames, int rate, int most_frames = 0);
   // Frames to keep queued: the device takes a block once its queue is down to this.
   int Frames() const { return _least + _extra * _block; }
-  int MostFrames() const { return _least + kMaxExtraBlocks * _block; }
+  int MostFrames() const { return _least + _most_extra * _block; }
   // With delay frames still to be heard, of which the device holds held frames
   // not yet taken by its consumer: 0 when the next block is due, otherwise the
   // frames to wait for.
@@ -38,6 +40,7 @@ class TFaQueue {
   int _least;
   int _block;
   int _calm_blocks;
+  int _most_extra;
   int _extra = 0;
   long _blocks = 0;      // blocks taken since the start
   long _calm_since = 0;  // block count at the last dry queue or change

@@ -19,9 +19,11 @@ class TOSSDevice : public TFaDevice {
  public:
   static constexpr int kFrameBytes = 4;  // signed 16-bit stereo
 
-  // The three 4096-byte fragments asked for: the device plays a fragment (one
-  // block) at a time.
-  TOSSDevice(int fd, int rate) : _fd(fd), _rate(rate), _queue(4096 / kFrameBytes, rate) {}
+  // The device plays a fragment (one block, as asked for) at a time and holds
+  // what its fragments hold.
+  TOSSDevice(int fd, int rate, int fragment_bytes, int buffer_bytes)
+      : _fd(fd), _rate(rate),
+        _queue(fragment_bytes / kFrameBytes, rate, buffer_bytes / kFrameBytes) {}
   ~TOSSDevice() override { ::close(_fd); }
 
   int Rate() const override { return _rate; }
@@ -90,5 +92,8 @@ std::unique_ptr<TFaDevice> OpenOSSDevice(const char* path, std::string* why) {
   int rate = 44100;
   if (::ioctl(fd, SNDCTL_DSP_SPEED, &rate) < 0 || rate < 8000 || rate > 192000)
     return fail(fd, "the sound device refuses every usable rate");
-  return std::make_unique<TOSSDevice>(fd, rate);
+  audio_buf_info space{};
+  if (::ioctl(fd, SNDCTL_DSP_GETOSPACE, &space) < 0 || space.fragsize <= 0)
+    space = {3, 3, 4096, 3 * 4096};  // what was asked for
+  return std::make_unique<TOSSDevice>(fd, rate, space.fragsize, space.fragstotal * space.fragsize);
 }

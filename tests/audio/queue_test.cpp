@@ -33,7 +33,7 @@ TEST(FaQueue, GrowsWhenFoundNearlyEmptyAndShrinksAfterACalmSpell) {
   EXPECT_EQ(q.Frames(), kBlock);
 }
 
-TEST(FaQueue, TakesTheNextBlockWhenEitherTheDelayOrWhatTheDeviceHoldsIsLow) {
+TEST(FaQueue, TakesTheNextBlockWhenEitherTheDelayOrWhatTheDeviceHoldsIsLowAndStaysInIt) {
   TFaQueue q(2048, 48000);  // a device whose period is two blocks
   EXPECT_EQ(q.Frames(), 2048);
   EXPECT_EQ(q.FramesToWait(2048, 2048), 0);
@@ -41,4 +41,8 @@ TEST(FaQueue, TakesTheNextBlockWhenEitherTheDelayOrWhatTheDeviceHoldsIsLow) {
   // A sound server far behind its client: the client never runs dry meanwhile.
   EXPECT_EQ(q.FramesToWait(20000, 1500), 1500 - 1024);
   EXPECT_EQ(q.FramesToWait(20000, 1024), 0);
+  // Never more than the device holds.
+  TFaQueue small(1024, 44100, 3 * kBlock + 100);
+  for (int i = 0; i < 10; ++i) small.RanDry();
+  EXPECT_EQ(small.Frames(), 3 * kBlock);
 }
