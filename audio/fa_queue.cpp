@@ -23,8 +23,9 @@ int TFaQueue::FramesToWait(int delay, int held) const {
 
 void TFaQueue::Ready(int delay) {
   ++_blocks;
-  // The first blocks fill an empty device: that is no sign of a busy machine.
-  if (_blocks > 2 && delay < _block / 2) {
+  // In its first second a device fills up, and a sound server may hold a new
+  // stream back a while: that is no sign of a busy machine.
+  if (_blocks > _calm_blocks / kCalmSeconds && delay < _block / 2) {
     RanDry();
   } else if (_extra > 0 && _blocks - _calm_since >= _calm_blocks) {
     --_extra;

@@ -14,8 +14,7 @@ const int kCalmBlocks = TFaQueue::kCalmSeconds * 44100 / kBlock;
 TEST(FaQueue, GrowsWhenFoundNearlyEmptyAndShrinksAfterACalmSpell) {
   TFaQueue q(512, 44100);
   EXPECT_EQ(q.Frames(), kBlock);  // never less than a block
-  q.Ready(0);
-  q.Ready(0);  // filling an empty device at the start is no sign of trouble
+  for (int i = 0; i < 44100 / kBlock; ++i) q.Ready(0);  // a device filling up in its first second
   EXPECT_EQ(q.Frames(), kBlock);
   q.Ready(kBlock / 2 - 1);
   EXPECT_EQ(q.Frames(), 2 * kBlock);
@@ -31,6 +30,9 @@ TEST(FaQueue, GrowsWhenFoundNearlyEmptyAndShrinksAfterACalmSpell) {
   q.Restart();
   q.Ready(0);
   EXPECT_EQ(q.Frames(), kBlock);
+  for (int i = 0; i < 44100 / kBlock; ++i) q.Ready(kBlock);
+  q.Ready(0);
+  EXPECT_EQ(q.Frames(), 2 * kBlock);
 }
 
 TEST(FaQueue, TakesTheNextBlockWhenEitherTheDelayOrWhatTheDeviceHoldsIsLowAndStaysInIt) {
