@@ -25,7 +25,9 @@ void TFaQueue::Ready(int delay) {
   ++_blocks;
   // In its first second a device fills up, and a sound server may hold a new
   // stream back a while: that is no sign of a busy machine.
-  if (_blocks > _calm_blocks / kCalmSeconds && delay < _block / 2) {
+  // Less than three quarters of a block left: the thread came late, the next
+  // time it may come too late.
+  if (_blocks > _calm_blocks / kCalmSeconds && delay < _block * 3 / 4) {
     RanDry();
   } else if (_extra > 0 && _blocks - _calm_since >= _calm_blocks) {
     --_extra;

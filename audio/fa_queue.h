@@ -1,14 +1,14 @@
 // How much an output device keeps queued before it takes the next mixer block.
 // On a quiet machine one block (or the device's period if that is longer), so a
-// new sound waits behind as little as possible. Each time the queue is found
-// nearly empty when the mixing thread comes for the next block, as when a busy
-// machine kept the thread from running in time, the target grows by one block,
-// up to four more (or what the device can hold); after half a minute without
-// that it shrinks by one block again. So sounds hold together under load without
-// costing latency when the machine is idle. The queue is measured as the device's
-// delay, all that is still to be heard (a sound server's own latency included),
-// but a device is never left to run dry of the data it holds itself while that
-// delay is long.
+// new sound waits behind as little as possible. Each time less than three
+// quarters of a block is left when the mixing thread comes for the next block,
+// as when a busy machine kept the thread from running in time, the target grows
+// by one block, up to four more (or what the device can hold); after half a
+// minute without that it shrinks by one block again. So sounds hold together
+// under load without costing latency when the machine is idle. The queue is
+// measured as the device's delay, all that is still to be heard (a sound
+// server's own latency included), but a device is never left to run dry of the
+// data it holds itself while that delay is long.
 #pragma once
 #include <cstdint>
 

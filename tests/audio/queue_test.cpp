@@ -16,7 +16,9 @@ TEST(FaQueue, GrowsWhenFoundNearlyEmptyAndShrinksAfterACalmSpell) {
   EXPECT_EQ(q.Frames(), kBlock);  // never less than a block
   for (int i = 0; i < 44100 / kBlock; ++i) q.Ready(0);  // a device filling up in its first second
   EXPECT_EQ(q.Frames(), kBlock);
-  q.Ready(kBlock / 2 - 1);
+  q.Ready(kBlock * 3 / 4);
+  EXPECT_EQ(q.Frames(), kBlock);
+  q.Ready(kBlock * 3 / 4 - 1);
   EXPECT_EQ(q.Frames(), 2 * kBlock);
   for (int i = 0; i < 10; ++i) q.RanDry();
   EXPECT_EQ(q.Frames(), q.MostFrames());
