@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     if (!variants) continue;
     const fs::path turned = work / ("turned" + photo.extension().string());
     if (Run("/usr/bin/convert " + Quote(photo) + " -rotate -90 -quality 95 " + Quote(turned)) &&
-        Run("exiftool -q -overwrite_original -n -Orientation=6 " + Quote(turned)))
+        Run("exiftool -q -m -overwrite_original -n -Orientation=6 " + Quote(turned)))
       report(turned, "  turned, tag 6");
     const fs::path adobe = work / "adobergb.jpg";
     if (Run("/usr/bin/convert " + Quote(photo) + " -profile " + Quote(work / "srgb.icc") + " -profile " +
