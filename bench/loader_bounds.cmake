@@ -3,7 +3,8 @@
 if(TARGET bench_loader_bounds)
   find_package(JPEG REQUIRED)
   find_package(ZLIB REQUIRED)
-  target_sources(bench_loader_bounds PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/hostile_files.cpp)
+  target_sources(bench_loader_bounds PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/hostile_files.cpp
+                                             ${PROJECT_SOURCE_DIR}/tests/support/jpeg_raw.cpp)
   target_link_libraries(bench_loader_bounds PRIVATE JPEG::JPEG ZLIB::ZLIB)
   target_compile_definitions(bench_loader_bounds PRIVATE TESS_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()

@@ -6,10 +6,13 @@
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include <jpeglib.h>
 #include <zlib.h>
+
+#include "tests/support/jpeg_raw.h"
 
 void Put32(std::string& s, uint32_t v) {
   for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xff);
@@ -31,34 +34,14 @@ void PngChunk(std::string& s, const char* type, const std::string& body) {
   PutBE32(s, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), typed.size())));
 }
 
-// Encodes a grey or RGB picture with libjpeg; `setup` may change the parameters.
-template <typename Setup>
-std::string EncodeJpeg(int w, int h, int components, Setup setup) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = static_cast<JDIMENSION>(w);
-  c.image_height = static_cast<JDIMENSION>(h);
-  c.input_components = components;
-  c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&c);
-  setup(c);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<JSAMPLE> row(static_cast<size_t>(w) * components);
-  for (int y = 0; y < h; ++y) {
-    for (size_t i = 0; i < row.size(); ++i) row[i] = static_cast<JSAMPLE>((i * 7 + y * 3) & 0x3f);
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  std::string bytes(reinterpret_cast<char*>(out), size);
-  std::free(out);
-  return bytes;
+// Encodes a grey or RGB picture of a fixed pattern with libjpeg at quality 75;
+// `setup` may change the parameters.
+std::string EncodeJpeg(int w, int h, int components, const std::function<void(jpeg_compress_struct&)>& setup) {
+  const size_t row = static_cast<size_t>(w) * components;
+  std::vector<uint8_t> samples(row * static_cast<size_t>(h));
+  for (int y = 0; y < h; ++y)
+    for (size_t i = 0; i < row; ++i) samples[y * row + i] = static_cast<uint8_t>((i * 7 + y * 3) & 0x3f);
+  return JpegFromSamples(samples, w, h, components, false, 75, setup);
 }
 
 // Ogg's page checksum: CRC-32, polynomial 0x04c11db7, not reflected, no final xor.

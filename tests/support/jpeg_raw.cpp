@@ -7,7 +7,7 @@
 #include <jpeglib.h>
 
 std::string JpegFromSamples(const std::vector<uint8_t>& samples, int width, int height, int components,
-                            bool adobe, int quality) {
+                            bool adobe, int quality, const std::function<void(jpeg_compress_struct&)>& setup) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr jerr;
   cinfo.err = jpeg_std_error(&jerr);
@@ -18,13 +18,14 @@ std::string JpegFromSamples(const std::vector<uint8_t>& samples, int width, int 
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
   cinfo.input_components = components;
-  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_CMYK;
+  cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
   jpeg_set_defaults(&cinfo);
   if (components == 4) {
     jpeg_set_colorspace(&cinfo, adobe ? JCS_YCCK : JCS_CMYK);
     cinfo.write_Adobe_marker = adobe;
   }
   jpeg_set_quality(&cinfo, quality, TRUE);
+  if (setup) setup(cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   const size_t row = static_cast<size_t>(width) * components;
   while (cinfo.next_scanline < cinfo.image_height) {
