@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "draw2d/image.h"
 #include "game/motif_workers.h"
 #include "game/motives.h"
 #include "game/state.h"
@@ -42,7 +43,11 @@ void InstallMade(int n) {
     Ref<TMotives> e = m.entry.lock();
     if (!e) continue;
     e->_asked = false;
-    if (!HasPictures(*e) && Near(*e, n)) SetMotifPictures(*e, m.pictures);
+    if (HasPictures(*e) || !Near(*e, n)) continue;
+    SetMotifPictures(*e, m.pictures);
+    // Textures now, in a frame of their own, not in the frame that first shows them.
+    if (e->Motiv) e->Motiv->Frame(0);
+    if (e->Mirror) e->Mirror->Frame(0);
   }
 }
 
