@@ -1,5 +1,5 @@
-// Baseline JPEG writing with libjpeg (colour not subsampled) through a destination
-// manager over the stream (4096-byte buffer). The result is 1 only when every byte reached the
+// Baseline JPEG writing with libjpeg through a destination manager over the
+// stream (4096-byte buffer). The result is 1 only when every byte reached the
 // stream and the stream closed cleanly.
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <csetjmp>
@@ -65,10 +65,6 @@ bool JpegCompress(JpegEncode* e, const TPixmap* rgb, int quality) {
   e->cinfo.input_components = 3;
   e->cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&e->cinfo);
-  // Colour at full resolution: the default halves it both ways, which smears the
-  // coloured edges of drawings and photos alike for a few kilobytes.
-  for (int c = 0; c < e->cinfo.num_components; ++c)
-    e->cinfo.comp_info[c].h_samp_factor = e->cinfo.comp_info[c].v_samp_factor = 1;
   jpeg_set_quality(&e->cinfo, quality, TRUE);
   jpeg_start_compress(&e->cinfo, TRUE);
   while (e->cinfo.next_scanline < e->cinfo.image_height) {
