@@ -1,5 +1,5 @@
-// The mixing thread: renders one block after another and writes each to the
-// output device, until asked to stop. The thread shares the device and the mixer
+// The mixing thread: waits until the output device is ready for a block, renders
+// it and writes it, until asked to stop. The thread shares the device and the mixer
 // with its TFaOutput, so a thread stuck in a device that never returns keeps them
 // and frees them itself once it leaves.
 #pragma once
