@@ -1,6 +1,7 @@
 // Mixing thread loop over a TFaDevice.
 #include "audio/fa_output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <system_error>
@@ -11,6 +12,34 @@ namespace {
 // How long one wait for the device may last before the thread looks at its
 // running flag again.
 constexpr int kWaitMs = 100;
+
+// A device that takes blocks faster than they play (ALSA's null device, which
+// some systems make the default to silence programs) has no clock to wait on:
+// the thread then keeps to the sound's own pace. It may render a tenth faster
+// than that, after a burst of a few blocks, so a real device, whose clock may
+// run a little ahead of ours or that asks for its whole buffer at once, is never
+// held back and no sound comes later.
+class TPace {
+ public:
+  explicit TPace(int rate) : _frames_per_us(double(rate) * 1.1 / 1e6) {}
+  // Microseconds until the next block may be rendered: 0 now.
+  int64_t WaitUs() {
+    const auto now = std::chrono::steady_clock::now();
+    const double us = std::chrono::duration<double, std::micro>(now - _last).count();
+    _last = now;
+    _credit = std::min(_credit + us * _frames_per_us, kBurst);
+    return _credit >= TFaMixer::kBlockFrames
+               ? 0
+               : int64_t((TFaMixer::kBlockFrames - _credit) / _frames_per_us) + 1;
+  }
+  void Rendered() { _credit -= TFaMixer::kBlockFrames; }
+
+ private:
+  static constexpr double kBurst = 8.0 * TFaMixer::kBlockFrames;
+  double _frames_per_us;
+  double _credit = kBurst;
+  std::chrono::steady_clock::time_point _last = std::chrono::steady_clock::now();
+};
 }  // namespace
 
 TFaOutput::TFaOutput(std::unique_ptr<TFaDevice> device, TFaClock clock, uint32_t first_generation)
@@ -40,7 +69,7 @@ bool TFaOutput::Start() {
 // its start delay and the device's queue, never after a block that waited in
 // here. A block is written whole: after a short write the rest follows as soon as
 // the device takes data again, even after errors in between, so the stream never
-// loses part of a frame.
+// loses part of a frame. The thread never runs ahead of the sound (see TPace).
 void TFaOutput::Run(const std::shared_ptr<TShared>& shared) {
   TShared& s = *shared;
   int16_t block[TFaMixer::kBlockFrames * 2];
@@ -48,11 +77,17 @@ void TFaOutput::Run(const std::shared_ptr<TShared>& shared) {
   size_t done = sizeof block;  // bytes of the block written: none pending
   const auto block_time =
       std::chrono::microseconds(int64_t(TFaMixer::kBlockFrames) * 1000000 / s.mixer.OutputRate());
+  TPace pace(s.mixer.OutputRate());
   while (s.running.load(std::memory_order_acquire)) {
     const int ready = s.device->WaitWritable(kWaitMs);
     if (ready == 0) continue;  // look at the running flag again
     if (ready > 0 && done == sizeof block) {
+      if (const int64_t early_us = pace.WaitUs()) {
+        std::this_thread::sleep_for(std::chrono::microseconds(std::min<int64_t>(early_us, kWaitMs * 1000)));
+        continue;
+      }
       s.mixer.Render(block);
+      pace.Rendered();
       done = 0;
     }
     const long w = ready > 0 ? s.device->Write(bytes + done, sizeof block - done) : -1;

@@ -78,3 +78,23 @@ TEST(AlsaDevice, PlaysThroughASoundServerAndWaitsWhenItGoesAway) {
   EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::milliseconds(300));
   TFaMixer::FreeSound(s);
 }
+
+// ALSA's null device takes every block at once and has no clock of its own (some
+// systems make it the default to silence programs): the mixing thread must still
+// go at the pace of the sound, not render as fast as the processor can.
+TEST(AlsaDevice, ADeviceWithoutAClockIsFedInRealTime) {
+  TempDir home;
+  home.Write(".asoundrc", "pcm.!default { type null }\n");
+  setenv("HOME", home.str().c_str(), 1);
+  std::string why;
+  std::unique_ptr<TFaDevice> dev = OpenAlsaDevice("default", &why);
+  ASSERT_TRUE(dev) << why;
+  ASSERT_EQ(dev->Rate(), 44100);
+  TFaOutput out(std::move(dev), nullptr);
+  ASSERT_TRUE(out.Start());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const double cpu = CpuSeconds();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_LT(CpuSeconds() - cpu, 0.2) << "the mixing thread renders faster than the sound plays";
+  EXPECT_TRUE(out.Stop(1000));
+}
