@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -327,7 +329,9 @@ void SoundEndToEnd::PlayAndListen(const std::vector<std::string>& env, const cha
   ASSERT_GE(drops.size(), 2u);
   std::this_thread::sleep_for(std::chrono::milliseconds(fanfare.size() * 1000 / kRate + 800));
   p.Key(XK_Escape);
-  EXPECT_EQ(game.Wait(5000), 0) << "see " << log;
+  // The log goes with the temporary folder: show it here.
+  EXPECT_EQ(game.Wait(5000), 0) << "the game's output:\n"
+                                << std::string(std::istreambuf_iterator<char>(std::ifstream(log).rdbuf()), {});
   rec.Stop();
 
   const std::vector<int16_t> x = rec.Left();
