@@ -64,7 +64,9 @@ TEST(AlsaDevice, PlaysThroughASoundServerAndWaitsWhenItGoesAway) {
   // Loosely: a loaded machine may cost the tone a few milliseconds (the
   // game's end-to-end test checks sounds sample by sample).
   EXPECT_NEAR(double(last - first) / 44.1, 300, 30) << "length in ms";
-  EXPECT_NEAR(double(crossings) / (double(last - first) / 44100), 441, 5) << "pitch";
+  // A gap of a few milliseconds lowers the count a little; a wrong rate (48000
+  // taken for 44100) would be about 40 Hz off.
+  EXPECT_NEAR(double(crossings) / (double(last - first) / 44100), 441, 15) << "pitch";
 
   testing::internal::CaptureStderr();
   pulse.Kill();
@@ -83,11 +85,8 @@ TEST(AlsaDevice, PlaysThroughASoundServerAndWaitsWhenItGoesAway) {
 // systems make it the default to silence programs): the mixing thread must still
 // go at the pace of the sound, not render as fast as the processor can.
 TEST(AlsaDevice, ADeviceWithoutAClockIsFedInRealTime) {
-  TempDir home;
-  home.Write(".asoundrc", "pcm.!default { type null }\n");
-  setenv("HOME", home.str().c_str(), 1);
   std::string why;
-  std::unique_ptr<TFaDevice> dev = OpenAlsaDevice("default", &why);
+  std::unique_ptr<TFaDevice> dev = OpenAlsaDevice("null", &why);
   ASSERT_TRUE(dev) << why;
   ASSERT_EQ(dev->Rate(), 44100);
   TFaOutput out(std::move(dev), nullptr);
