@@ -127,16 +127,6 @@ bool MotifNeedsRewrite(const std::u16string& name, int width, int height) {
   return width > 512 || height > 512 || Left(name, 6) != u"Puzzle";
 }
 
-Ref<TPixmap> LoadMotifPixmap(const std::u16string& name) {
-  std::vector<unsigned char> bytes;
-  if (!ReadMotifFile(name, bytes)) return nullptr;
-  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
-  if (!stream) return nullptr;
-  Ref<TPixmap> pixmap = LoadPixmap(TUrl(stream));
-  stream->Close();
-  return pixmap;
-}
-
 TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight) {
   std::vector<unsigned char> bytes;
   if (!ReadMotifFile(name, bytes)) return {};

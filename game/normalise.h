@@ -20,11 +20,10 @@ bool MotifNeedsRewrite(const std::u16string& name, int width, int height);
 // it leads to one), at most 256 MiB; false for anything else or a read error.
 bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes);
 // Decodes a file of the current directory by its content (any loader of the chain).
-// Only a regular file is opened (a symbolic link counts when it leads to one);
-// null for anything else, an undecodable file or a read error.
-Ref<TPixmap> LoadMotifPixmap(const std::u16string& name);
-// The same for a target size: a JPEG is decoded at a reduced scale that still
-// covers minWidth x minHeight, and the full upright size comes along.
+// Only a regular file is opened (a symbolic link counts when it leads to one); no
+// picture for anything else, an undecodable file or a read error. A JPEG is decoded
+// at a reduced scale that still covers minWidth x minHeight; the full upright size
+// comes along.
 TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight);
 
 // Writes pixmap as a JPEG of quality 75 to a temporary file beside name, flushes it

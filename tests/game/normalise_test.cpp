@@ -183,7 +183,7 @@ TEST_F(Normalise, AReadOnlyFolderLeavesEveryFileIntact) {
   const int status = Unprivileged([this] {
     {
       TFolderVisit visit(FromOSBytes(dir.string()));  // the pictures must be readable
-      if (!visit.Entered() || !LoadMotifPixmap(u"beach.png")) return 3;
+      if (!visit.Entered() || !LoadMotifPicture(u"beach.png", 0, 0).pixmap) return 3;
     }
     return Run() == 0 ? 0 : 1;
   });
