@@ -2,7 +2,8 @@
 // default pictures, the launcher, a valid menu entry and every icon size; the game
 // started through the launcher under a private X server, its window naming the
 // game's class and carrying its icon; an update that keeps the player's pictures;
-// and an uninstall that leaves nothing but those pictures.
+// an uninstall that leaves nothing but those pictures, however the folders are spelled;
+// and a list of installed files that, edited, still removes nothing else.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -256,20 +258,112 @@ TEST_F(Install, InstallsAPlayableGameAndUninstallsAllButThePictures) {
   EXPECT_FALSE(fs::exists(home / ".local"));
 }
 
-TEST_F(Install, WithoutXdgDataHomeGoesBelowLocalShareAndEmptyFoldersGoToo) {
-  env["XDG_DATA_HOME"] = "";
-  const TRun install = InstallBuilt();
-  ASSERT_EQ(install.status, 0) << install.output;
+// However HOME and XDG_DATA_HOME are spelled (trailing or doubled slashes), install
+// and uninstall find the same place, also for a list the previous installer wrote in
+// the spelling it was given; without the pictures nothing is left.
+TEST_F(Install, WithoutXdgDataHomeGoesBelowLocalShareUnderAnySpelling) {
   const fs::path share = home / ".local/share";
-  EXPECT_TRUE(fs::exists(share / "tessolino/Tessolino"));
-  EXPECT_TRUE(fs::exists(share / "applications/tessolino.desktop"));
-  EXPECT_TRUE(fs::exists(share / "icons/hicolor/48x48/apps/tessolino.png"));
-  EXPECT_FALSE(fs::exists(data));
-  // A player who removed every picture leaves nothing behind.
-  for (const std::string& name : DefaultPictures()) fs::remove(share / "tessolino/Motives" / name);
+  const fs::path manifest = share / "tessolino/installed-files.txt";
+  const fs::path launcher = home / ".local/bin/tessolino";
+  struct TSpelling {
+    std::string install_home, install_data, uninstall_home, uninstall_data;
+    bool old_list;
+  };
+  const TSpelling spellings[] = {
+      {home.string(), share.string() + "/", tmp.str() + "//home", "", true},
+      {tmp.str() + "//home/", "", home.string(), home.string() + "/.local//share/", false}};
+  for (const TSpelling& s : spellings) {
+    SCOPED_TRACE("installed with HOME=" + s.install_home + " XDG_DATA_HOME=" + s.install_data);
+    env["HOME"] = s.install_home;
+    env["XDG_DATA_HOME"] = s.install_data;
+    const TRun install = InstallBuilt();
+    ASSERT_EQ(install.status, 0) << install.output;
+    EXPECT_TRUE(fs::exists(share / "tessolino/Tessolino"));
+    EXPECT_TRUE(fs::exists(share / "applications/tessolino.desktop"));
+    EXPECT_TRUE(fs::exists(share / "icons/hicolor/48x48/apps/tessolino.png"));
+    EXPECT_FALSE(fs::exists(data));
+    EXPECT_EQ(fs::read_symlink(launcher), share / "tessolino/Tessolino");
+    std::string list = Bytes(manifest);
+    EXPECT_EQ(list.find("//"), std::string::npos) << list;
+    if (s.old_list) {
+      for (size_t at = 0; (at = list.find("/.local/share/", at)) != std::string::npos; at += 15)
+        list.insert(at + 14, "/");
+      std::ofstream(manifest, std::ios::trunc) << list;
+      fs::remove(launcher);
+      fs::create_symlink(share.string() + "//tessolino/Tessolino", launcher);
+    }
+    // A player who removed every picture leaves nothing behind.
+    for (const std::string& name : DefaultPictures()) fs::remove(share / "tessolino/Motives" / name);
+    env["HOME"] = s.uninstall_home;
+    env["XDG_DATA_HOME"] = s.uninstall_data;
+    const TRun remove = Installer({"--uninstall"});
+    ASSERT_EQ(remove.status, 0) << remove.output;
+    EXPECT_TRUE(fs::is_empty(home)) << Listing(home);
+  }
+}
+
+// An edited list makes neither an update nor the uninstall touch anything but the
+// install's own files: each line with "." or "..", $(...), backquotes, a control
+// character, a path elsewhere (the player's pictures too) or an unknown kind is
+// refused with its number and never carried out. A link in place of a listed file
+// goes as a link; a listed file below a folder that is a link to elsewhere stays, and
+// so does the list, for as long as anything it names does.
+TEST_F(Install, RefusesWhatAnEditedListNamesOutsideTheInstall) {
+  ASSERT_EQ(InstallBuilt().status, 0);
+  const fs::path app = data / "tessolino";
+  const fs::path manifest = app / "installed-files.txt";
+  const fs::path victim = tmp.Write("victim.txt", "mine");
+  const fs::path ran = tmp.path() / "ran";
+  fs::create_directories(tmp.path() / "empty");
+  const std::string a = app.string(), t = tmp.str();
+  const std::vector<std::string> hostile = {
+      "f " + a + "/../../victim.txt",          "f " + t + "/./victim.txt",
+      "f " + t + "/victim.txt",                "f " + a + "/$(touch " + ran.string() + ")",
+      "f " + a + "/`touch " + ran.string() + "`", "f " + a + "/x\x1b[2J",
+      "f " + a + "/Motives/PuzzleBerge.jpg",   "d " + t + "/empty",
+      "x " + a + "/Tessolino"};
+  size_t first = 0;  // the number of the first hostile line
+  auto edit = [&] {
+    const std::string list = Bytes(manifest);
+    first = static_cast<size_t>(std::count(list.begin(), list.end(), '\n')) + 1;
+    std::ofstream out(manifest, std::ios::app);
+    for (const std::string& line : hostile) out << line << "\n";
+  };
+  auto expect_refused = [&](const TRun& run) {
+    for (size_t i = 0; i < hostile.size(); ++i)
+      EXPECT_NE(run.output.find("line " + std::to_string(first + i) + " refused"), std::string::npos)
+          << hostile[i] << " in\n" << run.output;
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos) << "a control character reached the terminal";
+    EXPECT_EQ(Bytes(victim), "mine");
+    EXPECT_FALSE(fs::exists(ran));
+    EXPECT_TRUE(fs::exists(tmp.path() / "empty"));
+    EXPECT_TRUE(fs::exists(app / "Motives/PuzzleBerge.jpg"));
+  };
+
+  edit();
+  const TRun update = InstallBuilt();
+  EXPECT_EQ(update.status, 0) << update.output;
+  expect_refused(update);
+  EXPECT_EQ(Bytes(manifest).find(t + "/victim"), std::string::npos) << "refused lines are not kept";
+
+  edit();
+  const fs::path entry = data / "applications/tessolino.desktop";
+  fs::remove(entry);
+  fs::create_symlink(victim, entry);
+  const fs::path icons = data / "icons/hicolor/48x48/apps";
+  fs::remove_all(icons);
+  const fs::path theirs = tmp.Write("theirs/tessolino.png", "their icon").parent_path();
+  fs::create_symlink(theirs, icons);
   const TRun remove = Installer({"--uninstall"});
-  ASSERT_EQ(remove.status, 0) << remove.output;
-  EXPECT_TRUE(fs::is_empty(home)) << Listing(home);
+  EXPECT_EQ(remove.status, 1) << remove.output;
+  expect_refused(remove);
+  EXPECT_NE(remove.output.find("once links are followed"), std::string::npos) << remove.output;
+  EXPECT_EQ(Bytes(theirs / "tessolino.png"), "their icon");
+  EXPECT_FALSE(fs::is_symlink(entry));
+  EXPECT_FALSE(fs::exists(app / "Tessolino"));
+  EXPECT_FALSE(fs::is_symlink(home / ".local/bin/tessolino"));
+  EXPECT_TRUE(fs::exists(manifest));
+  EXPECT_NE(remove.output.find("not completely uninstalled"), std::string::npos) << remove.output;
 }
 
 TEST_F(Install, NeverReplacesAFileOfThePlayerWhereTheLauncherGoes) {
