@@ -7,7 +7,9 @@
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
 #include "game/board.h"
+#include "game/board_keys.h"
 #include "game/frame.h"
+#include "game/key_input.h"
 #include "game/menu.h"
 #include "game/mouse.h"
 #include "game/screen_util.h"
@@ -38,26 +40,56 @@ void DrawSideButton(int top, const std::u16string& label, int label_y) {
 
 bool InDialogButton(int left) { return MX >= left && MX <= left + 199 && MY >= 300 && MY <= 400; }
 
+constexpr int kDialogLefts[3] = {100, 310, 520};
+
+// The first dialog button under the pointer; -1 for none (the gaps belong to none).
+int HoveredDialogButton() {
+  for (int i = 0; i < 3; ++i)
+    if (InDialogButton(kDialogLefts[i])) return i;
+  return -1;
+}
+
+// The side buttons from the top; the first whose area holds the pointer.
+constexpr int kSideTops[3] = {250, 360, 500};
+
+int ClickedSideButton() {
+  if (MOUSE1HIT != 1) return -1;
+  for (int i = 0; i < 3; ++i)
+    if (InSideButton(kSideTops[i])) return i;
+  return -1;
+}
+
 }  // namespace
 
-int QuitDialog() {
+int QuitDialog(bool opened_by_key) {
   int choice = 0;
-  const int lefts[3] = {100, 310, 520};
+  // Return takes "Nee, weiter!" until the cursor keys chose another answer.
+  TKeyChoice keys;
+  keys.index = 1;
+  keys.shown = opened_by_key;
+  // The board's keyboard focus may have aimed the game's pointer elsewhere.
+  MX = PointerX;
+  MY = PointerY;
   for (;;) {
     Cls();
-    for (int left : lefts)
+    for (int left : kDialogLefts)
       if (IMGButton) DrawImage(IMGButton, static_cast<float>(left), 300, 0);
-    for (int i = 0; i < 3; ++i) {
-      if (!InDialogButton(lefts[i])) continue;
-      if (MOUSE1HIT == 1) {
-        Eventsystem(SFXClick);
-        MOUSE1HIT = 0;
-        choice = i == 0 ? 1 : 2;
-        if (i == 2) Menu();
-      }
-      Highlight(IMGButton, static_cast<float>(lefts[i]), 300, 0.3f);
-      break;
+    const int hovered = HoveredDialogButton();
+    keys.Update(KeyHit(kKeyRight) + KeyHit(kKeyDown) - KeyHit(kKeyLeft) - KeyHit(kKeyUp), 3);
+    int taken = -1;
+    if (hovered >= 0 && MOUSE1HIT == 1) {
+      MOUSE1HIT = 0;
+      taken = hovered;
     }
+    if (TakeKeyHit() && taken < 0) taken = keys.index;
+    if (taken >= 0) {
+      Eventsystem(SFXClick);
+      choice = taken == 0 ? 1 : 2;
+      if (taken == 2) Menu();
+    }
+    if (hovered >= 0) Highlight(IMGButton, static_cast<float>(kDialogLefts[hovered]), 300, 0.3f);
+    if (keys.shown && keys.index != hovered)
+      Highlight(IMGButton, static_cast<float>(kDialogLefts[keys.index]), 300, 0.3f);
     SetColor(0, 0, 0);
     const std::u16string quit = U16("Ja, aufhören!");
     DrawText(quit, static_cast<float>(CentredX(quit, 200)), 330);
@@ -83,7 +115,11 @@ int Buttons() {
   DrawSideButton(500, u"Beenden", 530);
   DrawSideButton(360, u"Neues Motiv", 390);
 
-  if (InSideButton(250) && MOUSE1HIT == 1) {
+  // A letter key acts as a click on its button; a click of the mouse comes first.
+  const int key = SideButtonKey();
+  const int clicked = ClickedSideButton();
+  const int pressed = clicked >= 0 ? clicked : key;
+  if (pressed == 0) {
     MOUSE1HIT = 0;
     Eventsystem(SFXClick);
     ClearHeldTile();
@@ -93,18 +129,20 @@ int Buttons() {
       Eventsystem(SFXJingle);
       WINMODE = 3;
     }
-  } else if (InSideButton(360) && MOUSE1HIT == 1) {
+  } else if (pressed == 1) {
     Eventsystem(SFXClick);
     MOUSE1HIT = 0;
     ClearHeldTile();
     selectPuzzleImg();
     MixPuzzle();
     MOUSE1HIT = 0;
-  } else if (InSideButton(500) && MOUSE1HIT == 1) {
+    ForgetBoardKeys();
+  } else if (pressed == 2) {
     ClearHeldTile();  // all four fields, as the other buttons do
     Eventsystem(SFXClick);
     MOUSE1HIT = 0;
-    QuitDialog();
+    QuitDialog(clicked < 0);
+    ForgetBoardKeys();
   }
   return 0;
 }

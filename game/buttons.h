@@ -3,5 +3,7 @@
 
 int Buttons();
 // The quit dialog's loop; returns its choice (0: left by Escape or a close request,
-// 2: back to the game). Choice 1 ends the program.
-int QuitDialog();
+// 2: back to the game). Choice 1 ends the program. The cursor keys choose an
+// answer, Space or Return take it; opened by a key, the dialog shows the keys'
+// choice at once.
+int QuitDialog(bool opened_by_key = false);

@@ -14,8 +14,8 @@ int UserInput() {
   // Saturate: 256 presses must not read as none, nor 257 as one click.
   MOUSE1HIT = static_cast<uint8_t>(std::min(std::max(MouseHit(1), 0), 255));
   MOUSESCROLL = MouseZSpeed(MouseZ());
-  MX = MouseX();
-  MY = MouseY();
+  PointerX = MX = MouseX();
+  PointerY = MY = MouseY();
   return 0;
 }
 

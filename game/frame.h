@@ -6,7 +6,8 @@
 
 struct TSound;
 
-// MOUSE1HIT (saturating at 255), MOUSESCROLL, MX, MY from the polled input.
+// MOUSE1HIT (saturating at 255), MOUSESCROLL, MX, MY (and PointerX, PointerY) from
+// the polled input.
 int UserInput();
 // z minus the wheel position of the previous call.
 int MouseZSpeed(int z);

@@ -12,6 +12,7 @@
 #include "draw2d/image.h"
 #include "draw2d/image_font.h"
 #include "game/app_identity.h"
+#include "game/board_keys.h"
 #include "game/buttons.h"
 #include "game/draw_puzzle.h"
 #include "game/frame.h"
@@ -20,6 +21,7 @@
 #include "game/mouse.h"
 #include "game/normalise.h"
 #include "game/prepare_view.h"
+#include "game/screen_util.h"
 #include "game/state.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/app.h"
@@ -100,13 +102,19 @@ bool BoardScreenPass() {
   if (IMGPuzzle) DrawImage(IMGPuzzle, 595, 5, 0);
   SetScale(1, 1);
   UserInput();
+  BoardKeys();
   DrawPuzzle();
   FPS();
   Buttons();
+  DrawBoardFocus();
   Mouse(0);
   Flip(0);
   WaitTimer(Timer);
-  if (KeyHit(27)) return true;
+  if (KeyHit(27)) {
+    // With a tile held, Escape puts it back; otherwise it ends the game.
+    if (Selection == 0) return true;
+    ClearHeldTile();
+  }
   return AppTerminate() != 0;
 }
 
@@ -134,6 +142,7 @@ void main() {
   if (!BoardReady()) End();
   DebugLog(u"Game started");
   SetScale(1, 1);
+  ForgetBoardKeys();
   while (!BoardScreenPass()) {
   }
   End();

@@ -11,5 +11,6 @@ void main();
 void StartGame(const char16_t* folder);
 // Loads the embedded buttons, cursor, sounds and fonts into the game state.
 void LoadGameAssets();
-// One pass of the board screen; true when the screen ends (Escape, close request).
+// One pass of the board screen; true when the screen ends (Escape with no tile
+// held, close request).
 bool BoardScreenPass();

@@ -3,12 +3,14 @@
 #include "game/menu.h"
 
 #include <array>
+#include <vector>
 
 #include "draw2d/draw.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image.h"
 #include "game/board.h"
 #include "game/frame.h"
+#include "game/key_input.h"
 #include "game/mouse.h"
 #include "game/screen_util.h"
 #include "game/select.h"
@@ -35,6 +37,41 @@ std::array<TCreditRow, 8> MakeCredits() {
   }};
 }
 
+// One button of the menu: where it lies, its label, and what a click on it does
+// (true when the menu is to return).
+struct TMenuButton {
+  int top;
+  const char16_t* label;
+  bool (*press)();
+};
+
+bool StartPressed() {
+  // With no motif there is nothing to start; the menu stays usable.
+  if (CountMotives == 0) return false;
+  Eventsystem(SFXClick);
+  selectPuzzleImg();
+  MixPuzzle();
+  return true;
+}
+
+bool QuitPressed() {
+  Eventsystem(SFXClick);
+  End();
+  return false;
+}
+
+// The buttons shown, from the top; the keys choose among them in this order.
+std::vector<TMenuButton> MenuButtons() {
+  return {{100, u"Spiel starten", &StartPressed}, {400, u"Raus hier", &QuitPressed}};
+}
+
+// Each button's area is 200 wide (right edge excluded) and 100 high (both edges).
+int HoveredMenuButton(const std::vector<TMenuButton>& buttons) {
+  for (size_t i = 0; i < buttons.size(); ++i)
+    if (MX >= 300 && MX < 500 && MY >= buttons[i].top && MY <= buttons[i].top + 100) return static_cast<int>(i);
+  return -1;
+}
+
 }  // namespace
 
 int Menu() {
@@ -43,6 +80,10 @@ int Menu() {
   const std::array<TCreditRow, 8> credits = MakeCredits();
   std::array<float, 8> scroll{};
   for (int i = 0; i < 8; ++i) scroll[i] = -50.0f * static_cast<float>(i);
+  const std::vector<TMenuButton> buttons = MenuButtons();
+  const int count = static_cast<int>(buttons.size());
+  // Space or Return press the first button until Up or Down chose another.
+  TKeyChoice keys;
 
   for (;;) {
     Cls();
@@ -71,29 +112,18 @@ int Menu() {
     SetImageFont(FArial30);
     SetAlpha(1);
     UserInput();
-    if (IMGButton) {
-      DrawImage(IMGButton, 300, 100, 0);
-      DrawImage(IMGButton, 300, 400, 0);
-    }
-    if (MX >= 300 && MX < 500 && MY >= 100 && MY <= 200) {
-      // With no motif there is nothing to start; the menu stays usable.
-      if (MOUSE1HIT == 1 && CountMotives > 0) {
-        Eventsystem(SFXClick);
-        selectPuzzleImg();
-        MixPuzzle();
-        return 0;
-      }
-      Highlight(IMGButton, 300, 100);
-    } else if (MX >= 300 && MX < 500 && MY >= 400 && MY <= 500) {
-      if (MOUSE1HIT == 1) {
-        Eventsystem(SFXClick);
-        End();
-      }
-      Highlight(IMGButton, 300, 400);
-    }
+    if (IMGButton)
+      for (const TMenuButton& b : buttons) DrawImage(IMGButton, 300, static_cast<float>(b.top), 0);
+    const int hovered = HoveredMenuButton(buttons);
+    keys.Update(KeyHit(kKeyDown) - KeyHit(kKeyUp), count);
+    const bool key_pressed = TakeKeyHit();
+    const int pressed = hovered >= 0 && MOUSE1HIT == 1 ? hovered : key_pressed ? keys.index : -1;
+    if (pressed >= 0 && buttons[pressed].press()) return 0;
+    if (hovered >= 0) Highlight(IMGButton, 300, static_cast<float>(buttons[hovered].top));
+    if (keys.shown && keys.index != hovered) Highlight(IMGButton, 300, static_cast<float>(buttons[keys.index].top));
     SetColor(0, 0, 0);
-    DrawText(u"Spiel starten", static_cast<float>(CentredX(u"Spiel starten", 400)), 130);
-    DrawText(u"Raus hier", static_cast<float>(CentredX(u"Raus hier", 400)), 430);
+    for (const TMenuButton& b : buttons)
+      DrawText(b.label, static_cast<float>(CentredX(b.label, 400)), static_cast<float>(b.top + 30));
     SetColor(255, 255, 255);
     Mouse(1);
     FPS();

@@ -38,7 +38,8 @@ float SwapAnimationScale(int remaining_ms) {
 int Mouse(uint8_t pointerOnly) {
   const int t = PuzzleTileSize;
   if (Selection == 0 || AllCorrect()) {
-    if (IMGCursor) DrawImage(IMGCursor, static_cast<float>(MX), static_cast<float>(MY), 0);
+    // Where the mouse is, also while the keyboard plays on the board.
+    if (IMGCursor) DrawImage(IMGCursor, static_cast<float>(PointerX), static_cast<float>(PointerY), 0);
   } else if (PXMCursor) {
     DrawImage(PXMCursor, static_cast<float>(MX - t / 2), static_cast<float>(MY - t / 2), 0);
   }

@@ -8,6 +8,7 @@
 #include "draw2d/image.h"
 #include "game/board.h"
 #include "game/frame.h"
+#include "game/key_input.h"
 #include "game/menu.h"
 #include "game/motif_residency.h"
 #include "game/motives.h"
@@ -166,14 +167,20 @@ void HighlightAndChoose(TCarousel& c) {
   }
 }
 
-// While the button is held over the slider (so dragging works): 4 to 32 columns.
+// While the button is held over the slider (so dragging works), or a column more
+// or fewer for each press of Up or Down: 4 to 32 columns.
 void ReadSlider() {
+  const int steps = KeyHit(kKeyUp) - KeyHit(kKeyDown);
   if (MouseDown(1) && MX > 144 && MX < 656 && MY > 475 && MY < 525) {
     MAP_X = (MX - 144) / 15;
-    if (MAP_X < 4) MAP_X = 4;
-    if (MAP_X > 32) MAP_X = 32;
-    MAP_Y = MAP_X;
+  } else if (steps != 0) {
+    MAP_X += steps;
+  } else {
+    return;
   }
+  if (MAP_X < 4) MAP_X = 4;
+  if (MAP_X > 32) MAP_X = 32;
+  MAP_Y = MAP_X;
 }
 
 }  // namespace

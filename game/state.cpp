@@ -16,6 +16,7 @@ float Previewwidthfaktor = 0.39f, Previewheightfaktor = 0.39f;
 uint8_t Helpstate = 0;
 
 int MX = 0, MY = 0;
+int PointerX = 0, PointerY = 0;
 uint8_t MOUSE1HIT = 0;
 int MOUSESCROLL = 0;
 int MZSpeedOld = 0;
@@ -45,6 +46,8 @@ int MoveReadyTime = 0;
 float MoveX = 0, MoveY = 0, MoveX2 = 0, MoveY2 = 0;
 Ref<TImage> PXMCursor;
 int SwapFromX = 0, SwapFromY = 0;
+bool FocusShown = false;
+int FocusX = 0, FocusY = 0;
 
 std::vector<Ref<TMotives>> MotivesList;
 Ref<TMotives> M;
@@ -89,6 +92,7 @@ void ResetGameState() {
   Previewwidthfaktor = Previewheightfaktor = 0.39f;
   Helpstate = 0;
   MX = MY = 0;
+  PointerX = PointerY = 0;
   MOUSE1HIT = 0;
   MOUSESCROLL = 0;
   MZSpeedOld = 0;
@@ -113,5 +117,7 @@ void ResetGameState() {
   MoveReadyTime = 0;
   MoveX = MoveY = MoveX2 = MoveY2 = 0;
   SwapFromX = SwapFromY = 0;
+  FocusShown = false;
+  FocusX = FocusY = 0;
   CountMotives = 0;
 }

@@ -47,8 +47,11 @@ extern float AutoMidX, AutoMidY;
 extern float Previewwidthfaktor, Previewheightfaktor;
 extern uint8_t Helpstate;
 
-// Input sampled once per frame.
+// Input sampled once per frame. PointerX, PointerY is where the mouse is; MX, MY is
+// where the game's pointer acts, which on the board follows the keyboard's focus
+// cell while that shows.
 extern int MX, MY;
+extern int PointerX, PointerY;
 extern uint8_t MOUSE1HIT;
 extern int MOUSESCROLL;
 extern int MZSpeedOld;
@@ -84,6 +87,9 @@ extern Ref<TImage> PXMCursor;
 // The held-tile fields above are cleared by buttons and clicks at any time, so the
 // swap is finished from this record and never from them.
 extern int SwapFromX, SwapFromY;
+// The keyboard's focus cell on the board and whether it shows.
+extern bool FocusShown;
+extern int FocusX, FocusY;
 
 // Motif catalogue and the current motif.
 extern std::vector<Ref<TMotives>> MotivesList;

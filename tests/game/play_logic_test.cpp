@@ -1,11 +1,16 @@
-// Tile interaction, board state machine and side buttons frame by frame without a
-// window: the drawing calls do nothing, the game state is what is checked. TIME is
-// scripted by hand, as FPS would sample it.
+// Tile interaction, board state machine, side buttons and keyboard play frame by
+// frame without a window: the drawing calls do nothing, the game state is what is
+// checked. TIME is scripted by hand, as FPS would sample it; keys arrive as the
+// key events of the window would bring them.
+#include "game/board_keys.h"
 #include "game/buttons.h"
 #include "game/draw_puzzle.h"
 #include "game/mouse.h"
+#include "game/key_input.h"
 #include "game/state.h"
 #include "game_fixture.h"
+#include "platform/event.h"
+#include "platform/polled_input.h"
 #include "platform/random.h"
 
 namespace {
@@ -31,9 +36,10 @@ class PlayLogic : public GameStateTest {
 
   // One board frame: DrawPuzzle sees the previous TIME, Buttons and Mouse this one.
   void Frame(int now, int mx, int my, int clicks) {
-    MX = mx;
-    MY = my;
+    PointerX = MX = mx;
+    PointerY = MY = my;
     MOUSE1HIT = static_cast<uint8_t>(clicks);
+    BoardKeys();
     DrawPuzzle();
     TIME = now;
     Buttons();
@@ -307,6 +313,117 @@ TEST_F(PlayLogic, MouseSeesThisFramesTimeAndDrawPuzzleThePrevious) {
   TIME = 1400;                     // FPS of this frame
   Mouse(0);
   EXPECT_EQ(MoveReady, 0) << "the swap is applied with this frame's clock";
+}
+
+// Keyboard play: the keys of a frame are pressed before it, the mouse rests where
+// the last frame left it (off the board unless a test moves it).
+class KeyboardPlay : public PlayLogic {
+ protected:
+  void SetUp() override {
+    PlayLogic::SetUp();
+    EnablePolledInput();
+    Idle(1000);
+  }
+  void TearDown() override {
+    DisablePolledInput();
+    PlayLogic::TearDown();
+  }
+  void Keys(int now, std::initializer_list<int> keys) {
+    for (int key : keys) {
+      EmitEvent(CreateEvent(EVENT_KEYDOWN, nullptr, key));
+      EmitEvent(CreateEvent(EVENT_KEYUP, nullptr, key));
+    }
+    Frame(now, PointerX, PointerY, 0);
+  }
+  void ExpectFocus(int x, int y) {
+    EXPECT_TRUE(FocusShown);
+    EXPECT_EQ(FocusX, x);
+    EXPECT_EQ(FocusY, y);
+    EXPECT_EQ(CellUnderX(MX), x) << "the game's pointer is on the focus cell";
+    EXPECT_EQ(CellUnderY(MY), y);
+  }
+};
+
+TEST_F(KeyboardPlay, TheFirstKeyShowsTheFocusWhichStopsAtTheBordersAndJumpsToTheEnds) {
+  Keys(1010, {kKeyRight});
+  ExpectFocus(0, 0);  // shown where it was, not moved
+  Keys(1020, {kKeyLeft, kKeyUp});
+  ExpectFocus(0, 0);
+  Keys(1030, {kKeyEnd});
+  ExpectFocus(3, 0);
+  Keys(1040, {kKeyRight, kKeyRight});
+  ExpectFocus(3, 0);
+  Keys(1050, {kKeyPageDown, kKeyDown});
+  ExpectFocus(3, 3);
+  Keys(1060, {kKeyHome, kKeyPageUp});
+  ExpectFocus(0, 0);
+  Keys(1070, {kKeyRight, kKeyRight, kKeyDown});  // presses within one frame all count
+  ExpectFocus(2, 1);
+  // Hidden by the mouse, it shows again on the cell under the pointer.
+  Frame(1080, CellCentreX(1), CellCentreY(3), 0);
+  EXPECT_FALSE(FocusShown);
+  Keys(1090, {kKeyUp});
+  ExpectFocus(1, 3);
+  // A board cut anew with fewer cells keeps the focus on it.
+  Keys(1100, {kKeyEnd, kKeyPageDown});
+  CutBoard(3);
+  Keys(1110, {});
+  ExpectFocus(2, 2);
+}
+
+// Two presses pick up and drop as two clicks: same cells, animation, sound, count.
+TEST_F(KeyboardPlay, SpaceAndReturnPickAndDropAsClicksAndWaitForTheAnimation) {
+  Keys(1000, {kKeyDown});  // shows the focus on (0, 0)
+  Keys(1000, {kKeyReturn});
+  EXPECT_EQ(Selection, 1);
+  EXPECT_EQ(ChangeID, Puzzle_ID_Now(0, 0));
+  Keys(1000, {kKeySpace});  // onto its own cell
+  EXPECT_EQ(MoveReady, 2);
+  EXPECT_EQ(move->plays, 1);
+  Keys(1100, {kKeyRight, kKeyReturn});  // moves the focus; the press is ignored
+  ExpectFocus(1, 0);
+  EXPECT_EQ(Selection, 0);
+  Keys(1361, {});
+  EXPECT_EQ(TileMoves, 1);
+  EXPECT_EQ(Puzzle_ID_Now(0, 0), Puzzle_ID_Correct(1, 0)) << "the board did not change";
+  // The same two presses that clicks would make finish the first swap.
+  Keys(1400, {kKeyReturn});
+  Keys(1400, {kKeyLeft, kKeyReturn});
+  Keys(1800, {});
+  EXPECT_EQ(TileMoves, 2);
+  EXPECT_EQ(move->plays, 2);
+  EXPECT_EQ(Puzzle_ID_Now(0, 0), Puzzle_ID_Correct(0, 0));
+  EXPECT_EQ(Puzzle_ID_Now(1, 0), Puzzle_ID_Correct(1, 0));
+}
+
+TEST_F(KeyboardPlay, ARealPointerMoveOrClickHandsTheBoardBackToTheMouse) {
+  Keys(1000, {kKeyDown});
+  Keys(1000, {kKeyReturn});  // holds (0, 0)
+  for (int now : {1010, 1020}) {  // frames reading the pointer where it rests
+    Frame(now, PointerX, PointerY, 0);
+    ExpectFocus(0, 0);
+  }
+  Frame(1030, PointerX + 1, PointerY, 0);
+  EXPECT_FALSE(FocusShown);
+  EXPECT_EQ(MX, PointerX) << "the game's pointer is the mouse's again";
+  EXPECT_EQ(Selection, 1);
+  // With the focus shown again, a click without a move acts where the mouse is.
+  Keys(1040, {kKeyRight});
+  Frame(1050, CellCentreX(3), CellCentreY(3), 1);
+  EXPECT_FALSE(FocusShown);
+  EXPECT_EQ(MoveReady, 2);
+  EXPECT_EQ(NewX, 3);
+  EXPECT_EQ(NewY, 3);
+}
+
+TEST_F(KeyboardPlay, LettersPressTheSideButtons) {
+  Keys(1000, {kKeyDown});
+  Keys(1000, {kKeyReturn});
+  Keys(1010, {kKeyL});  // "Auflösen", with a tile held
+  EXPECT_EQ(Selection, 0);
+  EXPECT_EQ(WINMODE, 3);
+  EXPECT_EQ(click->plays, 1);
+  EXPECT_EQ(jingle->plays, 1);
 }
 
 }  // namespace

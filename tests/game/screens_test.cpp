@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "draw2d/draw.h"
 #include "draw2d/image.h"
 #include "game/board.h"
 #include "game/buttons.h"
@@ -74,6 +75,7 @@ class Screens : public ::testing::Test {
     MOUSE1HIT = 0;
     WINMODE = 0;
     Helpstate = 0;
+    FocusShown = false;
     XMove(700, 150);
     FlushKeysAndMouse();
   }
@@ -224,6 +226,12 @@ TEST_F(Screens, EscapeOrACloseRequestEndsTheBoardScreen) {
   CutFirstMotif(4);
   MixPuzzle();
   EXPECT_FALSE(BoardScreenPass());
+  Selection = 1;  // a tile held
+  ChangeID = Puzzle_ID_Now(0, 0);
+  XKey("Escape");
+  EXPECT_FALSE(BoardScreenPass()) << "Escape puts a held tile back";
+  EXPECT_EQ(Selection, 0);
+  EXPECT_EQ(ChangeID, -1);
   XKey("Escape");
   EXPECT_TRUE(BoardScreenPass());
   RequestClose();
@@ -279,29 +287,36 @@ TEST_F(Screens, SliderSetsTheGridWhileHeldAndALeftSelectionKeepsTheBoard) {
   MAP_X = MAP_Y = 12;
 }
 
-TEST_F(Screens, ReturnAndSpacePressedOnTheBoardCarryOverToTheNextSelection) {
+// Return and Space are the board's now; presses of the board's keys that the
+// selection opened with N left unread do not act on the board after it.
+TEST_F(Screens, BoardKeysLeftInTheSelectionDoNotActOnTheBoardAfterIt) {
   CutFirstMotif(4);
   MixPuzzle();
   XKey("Return");
   BoardScreenPass();
+  EXPECT_TRUE(FocusShown);
+  ASSERT_EQ(FocusX + FocusY, 0);
+  mix->plays = 0;
   int frames = 0;
+  XKey("n");  // "Neues Motiv"
   SetFrameScript([&](int f) {
-    frames = f + 1;
+    if (f == 1) {
+      for (const char* key : {"l", "q", "n", "End", "Next"}) XKey(key);
+      XKey("Return");
+    }
     if (f > 100) RequestClose();
   });
-  selectPuzzleImg();
-  EXPECT_EQ(frames, 1) << "chosen on the first frame";
-  EXPECT_EQ(IMGPuzzle, MotivesList[0]->Motiv);
-
-  XKey("space");
   BoardScreenPass();
-  int menu_frames = 0;
+  EXPECT_EQ(mix->plays, 1);
   SetFrameScript([&](int f) {
-    menu_frames = f + 1;
-    RequestClose();  // the fresh menu returns on it
+    frames = f + 1;
+    if (f > 100) RequestClose();  // out of a quit dialog
   });
-  selectPuzzleImg();
-  EXPECT_EQ(menu_frames, 1) << "left at once, before its first Flip, into the menu";
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(BoardScreenPass());
+  EXPECT_EQ(frames, 3) << "no Q";
+  EXPECT_EQ(WINMODE, 0) << "no L";
+  EXPECT_EQ(mix->plays, 1) << "no N";
+  EXPECT_EQ(FocusX + FocusY, 0) << "no End, no Page Down";
 }
 
 TEST_F(Screens, WheelStepsAtMostOncePer400Milliseconds) {
@@ -450,6 +465,71 @@ TEST_F(Screens, AWholeGameIsWonThroughRealClicks) {
   EXPECT_GE(TileMoves, 1);
   for (int i = 0; i < 5; ++i) BoardScreenPass();
   EXPECT_EQ(fanfare->plays, 1);
+}
+
+// Before any key nothing lights up; Down shows the first button's highlight, the
+// next Down moves it; Space or Return press the chosen button.
+TEST_F(Screens, MenuKeysChooseAButtonThatLightsUpAndPressIt) {
+  uint32_t start_unlit = 0, quit_unlit = 0, start_after = 0, quit_after = 0;
+  auto pixel = [](int x, int y) { return static_cast<uint32_t>(ReadPixel(GrabPixmap(x, y, 1, 1), 0, 0)) & 0xFFFFFF; };
+  SetFrameScript([&](int f) {
+    if (f == 0) {
+      start_unlit = pixel(400, 185);
+      quit_unlit = pixel(400, 485);
+      XKey("Down");
+    }
+    if (f == 2) XKey("Down");
+    if (f == 4) {
+      start_after = pixel(400, 185);
+      quit_after = pixel(400, 485);
+      XKey("Up");
+    }
+    if (f == 6) XKey("space");     // "Spiel starten"
+    if (f == 9) XKey("Return");    // the first motif in the selection
+    if (f > 200) RequestClose();
+  });
+  Menu();
+  EXPECT_EQ(start_after, start_unlit);
+  EXPECT_NE(quit_after, quit_unlit) << "\"Raus hier\" lights up";
+  EXPECT_EQ(click->plays, 2);
+  EXPECT_TRUE(BoardReady());
+  EXPECT_EQ(mix->plays, 1);
+}
+
+// Q opens the quit dialog as a click does; Return takes "Nee, weiter!" unless the
+// cursor keys chose another answer. Down in the selection makes the board smaller.
+TEST_F(Screens, QuitDialogAnswersByKeys) {
+  CutFirstMotif(4);
+  MixPuzzle();
+  const std::vector<int> ids = Puzzle_ID_Now.cells;
+  const int first_id = Puzzle_ID_Correct(0, 0);
+  mix->plays = 0;
+  XKey("q");
+  SetFrameScript([&](int f) {
+    if (f == 1) XKey("Return");
+    if (f > 100) RequestClose();
+  });
+  Buttons();
+  EXPECT_EQ(Puzzle_ID_Now.cells, ids) << "back to the same game";
+  EXPECT_EQ(click->plays, 2);
+
+  MAP_X = MAP_Y = 5;
+  XKey("q");
+  SetFrameScript([&](int f) {
+    if (f == 1) XKey("Right");   // "Ab ins Menue..."
+    if (f == 3) XKey("Return");
+    if (f == 6) XKey("Return");  // "Spiel starten" in the menu
+    if (f == 9) XKey("Down");    // 4 x 4 in the selection
+    if (f == 10) XKey("Down");   // no smaller
+    if (f == 12) XKey("Return");
+    if (f > 200) RequestClose();
+  });
+  Buttons();
+  ClearFrameScript();
+  EXPECT_EQ(click->plays, 6);
+  EXPECT_EQ(mix->plays, 1);
+  EXPECT_EQ(BoardColumns(), 4);
+  EXPECT_NE(Puzzle_ID_Correct(0, 0), first_id) << "a new board";
 }
 
 }  // namespace
