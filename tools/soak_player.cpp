@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -61,8 +62,9 @@ class TPlayer {
         for (int n = Rand(1, 3), b = Rand(4, 5); n > 0; --n) Click(Rand(0, 799), Rand(0, 599), b);
         break;
       case kKey: {
-        static const KeySym keys[] = {XK_Tab, XK_Return, XK_space, XK_Left, XK_Right, XK_Up, XK_Down, XK_f};
-        Key(keys[Rand(0, 7)]);
+        static const KeySym keys[] = {XK_Tab,  XK_Return, XK_space, XK_Left, XK_Right, XK_Up, XK_Down, XK_f,
+                                      XK_Home, XK_End,    XK_Prior, XK_Next, XK_l,     XK_n,  XK_q};
+        Key(keys[Rand(0, static_cast<int>(std::size(keys)) - 1)]);
         break;
       }
       case kSideButton: Click(695, Pick({300, 410, 550}), 1); break;  // solve, new motif, quit dialog
