@@ -59,6 +59,7 @@ void DrawFrame(float x, float y, float w, float h, float thickness) {
 void BoardKeys() {
   const TFocusKeys keys = ReadFocusKeys();
   const int cols = BoardColumns(), rows = BoardRows();
+  // A real pointer move or a click hands the board back to the mouse.
   if (MOUSE1HIT != 0 || PointerX != g_pointer_x || PointerY != g_pointer_y) FocusShown = false;
   if (cols <= 0 || rows <= 0) {
     FocusShown = false;

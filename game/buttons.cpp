@@ -63,13 +63,11 @@ int ClickedSideButton() {
 
 int QuitDialog(bool opened_by_key) {
   int choice = 0;
-  // Return takes "Nee, weiter!" until the cursor keys chose another answer.
-  TKeyChoice keys;
-  keys.index = 1;
-  keys.shown = opened_by_key;
   // The board's keyboard focus may have aimed the game's pointer elsewhere.
   MX = PointerX;
   MY = PointerY;
+  // Return takes "Nee, weiter!" until the cursor keys chose another answer.
+  TKeyChoice keys(1, opened_by_key);
   for (;;) {
     Cls();
     for (int left : kDialogLefts)
@@ -81,15 +79,15 @@ int QuitDialog(bool opened_by_key) {
       MOUSE1HIT = 0;
       taken = hovered;
     }
-    if (TakeKeyHit() && taken < 0) taken = keys.index;
+    if (TakeKeyHit() && taken < 0) taken = keys.index();
     if (taken >= 0) {
       Eventsystem(SFXClick);
       choice = taken == 0 ? 1 : 2;
       if (taken == 2) Menu();
     }
     if (hovered >= 0) Highlight(IMGButton, static_cast<float>(kDialogLefts[hovered]), 300, 0.3f);
-    if (keys.shown && keys.index != hovered)
-      Highlight(IMGButton, static_cast<float>(kDialogLefts[keys.index]), 300, 0.3f);
+    if (keys.shown() && keys.index() != hovered)
+      Highlight(IMGButton, static_cast<float>(kDialogLefts[keys.index()]), 300, 0.3f);
     SetColor(0, 0, 0);
     const std::u16string quit = U16("Ja, aufhören!");
     DrawText(quit, static_cast<float>(CentredX(quit, 200)), 330);
@@ -116,9 +114,9 @@ int Buttons() {
   DrawSideButton(360, u"Neues Motiv", 390);
 
   // A letter key acts as a click on its button; a click of the mouse comes first.
-  const int key = SideButtonKey();
+  const int by_key = SideButtonKey();
   const int clicked = ClickedSideButton();
-  const int pressed = clicked >= 0 ? clicked : key;
+  const int pressed = clicked >= 0 ? clicked : by_key;
   if (pressed == 0) {
     MOUSE1HIT = 0;
     Eventsystem(SFXClick);

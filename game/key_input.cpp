@@ -17,21 +17,22 @@ bool TakeKeyHit() {
   return returns + spaces > 0;
 }
 
-TPointerWatch::TPointerWatch() : _x(PointerX), _y(PointerY) {}
+TKeyChoice::TKeyChoice(int first, bool shown) : _index(first) {
+  if (shown) Show();
+}
 
-bool TPointerWatch::Moved() {
-  const bool moved = PointerX != _x || PointerY != _y;
-  _x = PointerX;
-  _y = PointerY;
-  return moved;
+void TKeyChoice::Show() {
+  _shown = true;
+  _pointer_x = PointerX;
+  _pointer_y = PointerY;
 }
 
 void TKeyChoice::Update(int steps, int count) {
-  if (pointer.Moved()) shown = false;
+  if (PointerX != _pointer_x || PointerY != _pointer_y) _shown = false;
   if (count <= 0) return;
   if (steps != 0) {
-    if (shown) index += steps;
-    shown = true;
+    if (_shown) _index += steps;
+    Show();
   }
-  index = std::clamp(index, 0, count - 1);
+  _index = std::clamp(_index, 0, count - 1);
 }

@@ -27,24 +27,22 @@ int ReturnHit();
 // True when Return or Space was pressed; reads both.
 bool TakeKeyHit();
 
-// True when the pointer sampled into MX, MY stands elsewhere than at the last call:
-// a real move, not a frame reading the same place again.
-class TPointerWatch {
- public:
-  TPointerWatch();
-  bool Moved();
-
- private:
-  int _x, _y;
-};
-
 // One button of a row chosen with keys. The first key shows where the choice
-// stands; later ones move it, without wrapping; a real pointer move hides it again.
-struct TKeyChoice {
-  int index = 0;
-  bool shown = false;
-  TPointerWatch pointer;
-
+// stands; later ones move it, without wrapping. Once the mouse stands elsewhere
+// than when it was shown (a real move, not a frame reading the same place again),
+// it hides.
+class TKeyChoice {
+ public:
+  TKeyChoice(int first, bool shown);
   // steps: presses of the key that moves on minus those of the key that moves back.
   void Update(int steps, int count);
+  int index() const { return _index; }
+  bool shown() const { return _shown; }
+
+ private:
+  void Show();
+
+  int _index;
+  bool _shown = false;
+  int _pointer_x = 0, _pointer_y = 0;
 };

@@ -83,7 +83,7 @@ int Menu() {
   const std::vector<TMenuButton> buttons = MenuButtons();
   const int count = static_cast<int>(buttons.size());
   // Space or Return press the first button until Up or Down chose another.
-  TKeyChoice keys;
+  TKeyChoice keys(0, false);
 
   for (;;) {
     Cls();
@@ -117,10 +117,11 @@ int Menu() {
     const int hovered = HoveredMenuButton(buttons);
     keys.Update(KeyHit(kKeyDown) - KeyHit(kKeyUp), count);
     const bool key_pressed = TakeKeyHit();
-    const int pressed = hovered >= 0 && MOUSE1HIT == 1 ? hovered : key_pressed ? keys.index : -1;
+    const int pressed = hovered >= 0 && MOUSE1HIT == 1 ? hovered : key_pressed ? keys.index() : -1;
     if (pressed >= 0 && buttons[pressed].press()) return 0;
     if (hovered >= 0) Highlight(IMGButton, 300, static_cast<float>(buttons[hovered].top));
-    if (keys.shown && keys.index != hovered) Highlight(IMGButton, 300, static_cast<float>(buttons[keys.index].top));
+    if (keys.shown() && keys.index() != hovered)
+      Highlight(IMGButton, 300, static_cast<float>(buttons[keys.index()].top));
     SetColor(0, 0, 0);
     for (const TMenuButton& b : buttons)
       DrawText(b.label, static_cast<float>(CentredX(b.label, 400)), static_cast<float>(b.top + 30));
