@@ -1,6 +1,7 @@
 // Process entry: application globals, change to the program's directory, clock and
-// alarm, SIGPIPE ignored, fatal-signal report on an alternate stack, the module body
-// run once, and the report of an error that nothing caught.
+// alarm, SIGPIPE ignored, fatal-signal report on an alternate stack, termination
+// signals turned into an orderly End, the module body run once, and the report of
+// an error that nothing caught.
 #include "platform/process_entry.h"
 
 #include <signal.h>
@@ -16,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/filesystem.h"
 #include "platform/runtime_error.h"
+#include "platform/system.h"
 #include "platform/ustring.h"
 
 namespace {
@@ -31,6 +33,16 @@ std::string ReadExeLink() {
     }
     buf.resize(buf.size() * 2);
   }
+}
+
+// Default action, then the same signal again: it is delivered as soon as the
+// handler returns (a fault re-executes the faulting instruction anyway).
+void RaiseWithDefaultAction(int sig) {
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  sigaction(sig, &dfl, nullptr);
+  raise(sig);
 }
 
 // Signal context: only async-signal-safe calls, the number formatted by hand.
@@ -52,13 +64,14 @@ void FatalSignal(int sig) {
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }
-  // Default action, then the same signal again: it is delivered as soon as this
-  // handler returns (a fault re-executes the faulting instruction anyway).
-  struct sigaction dfl {};
-  dfl.sa_handler = SIG_DFL;
-  sigemptyset(&dfl.sa_mask);
-  sigaction(sig, &dfl, nullptr);
-  raise(sig);
+  RaiseWithDefaultAction(sig);
+}
+
+// Signal context. Termination asked from outside (kill, the end of the session, a
+// closed terminal): the main thread ends the program through End at its next pump,
+// so the exit handlers run. Asked again before that, the program ends at once.
+void TerminationSignal(int sig) {
+  if (!PostTerminationRequest(sig)) RaiseWithDefaultAction(sig);
 }
 
 void TrapFatalSignals() {
@@ -73,7 +86,10 @@ void TrapFatalSignals() {
   sa.sa_handler = &FatalSignal;
   sa.sa_flags = SA_ONSTACK;
   sigemptyset(&sa.sa_mask);
-  for (int sig : {SIGBUS, SIGSEGV, SIGTERM, SIGTRAP}) sigaction(sig, &sa, nullptr);
+  for (int sig : {SIGBUS, SIGSEGV, SIGTRAP}) sigaction(sig, &sa, nullptr);
+  sa.sa_handler = &TerminationSignal;
+  sa.sa_flags = SA_ONSTACK | SA_RESTART;  // a thread's read or write carries on
+  for (int sig : {SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
 
   signal(SIGPIPE, SIG_IGN);
 }

@@ -1,5 +1,7 @@
 // Process entry of the runtime: records the program's path and arguments, changes to
 // its directory, starts the clock, traps fatal signals and runs the module body once.
+// SIGTERM and SIGHUP end the program through End at the main thread's next pump; a
+// second one before that ends it at once.
 #pragma once
 
 // Runs the whole process start with `body` as the module body. When the body returns

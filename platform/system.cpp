@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/alarm_signal.h"
+#include "platform/app.h"
 #include "platform/event.h"
 #include "platform/linux_system_driver.h"
 
@@ -22,6 +23,7 @@ namespace {
 constexpr int kSignals = 65;
 void (*signal_table[kSignals])(int) = {};
 std::atomic<int> pending_signal{0};
+std::atomic<int> termination_signal{0};  // kept apart: the 1 ms alarm overwrites the other
 static_assert(std::atomic<int>::is_always_lock_free, "the signal cell must be lock-free");
 
 bool busy = false;
@@ -87,8 +89,17 @@ void SetSignalHandler(int sig, void (*fn)(int)) {
 
 void PostPendingSignal(int sig) noexcept { pending_signal.store(sig, std::memory_order_release); }
 
+bool PostTerminationRequest(int sig) noexcept { return termination_signal.exchange(sig) == 0; }
+
 void DispatchPendingSignal() {
   if (dispatching) return;  // the pending signal waits for the outer dispatch to end
+  // Once: an exit handler that pumps must not start the ending again. The request
+  // stays posted, so a second signal during a stuck ending still ends at once.
+  static bool ending = false;
+  if (!ending && termination_signal.load(std::memory_order_acquire) != 0) {
+    ending = true;
+    End();
+  }
   const int sig = pending_signal.exchange(0, std::memory_order_acq_rel);
   if (sig > 0 && sig < kSignals && signal_table[sig]) {
     dispatching = true;
@@ -113,7 +124,7 @@ void SetSleepLimit(int (*fn)()) { sleep_limit = fn; }
 void SleepUntilSignal(int timeout_ms) {
   sigset_t old;
   pthread_sigmask(SIG_BLOCK, &AlarmSignalSet(), &old);
-  if (pending_signal.load(std::memory_order_acquire) == 0) {
+  if (pending_signal.load(std::memory_order_acquire) == 0 && termination_signal.load() == 0) {
     const int limit = sleep_limit ? sleep_limit() : -1;
     int ms = timeout_ms < 0 ? 0 : timeout_ms;
     sigset_t during = old;

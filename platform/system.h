@@ -57,7 +57,12 @@ void SetSignalHandler(int sig, void (*fn)(int));
 void PostPendingSignal(int sig) noexcept;
 // Takes the pending signal (exchange) and calls its handler; main thread only. Does
 // nothing while a handler is already running (a hook of a timer tick that pumps).
+// A termination request comes first: the program then ends through End.
 void DispatchPendingSignal();
+// Async-signal-safe: asks the main thread to end the program through End at its
+// next pump, so that the exit handlers run (a termination signal). False when a
+// request was already waiting.
+bool PostTerminationRequest(int sig) noexcept;
 // Sleeps until X input is readable, a signal is posted, background work completes,
 // work registered with SetSleepLimit falls due, or timeout_ms passes; returns at once
 // when a signal is already pending. The 1 ms alarm is held off during a sleep that

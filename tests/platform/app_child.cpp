@@ -11,6 +11,7 @@
 #include "platform/app.h"
 #include "platform/process_entry.h"
 #include "platform/runtime_error.h"
+#include "platform/system.h"
 #include "platform/ustring.h"
 
 namespace {
@@ -54,7 +55,15 @@ void Body() {
     sink = *p;
   } else if (mode == "overflow") {
     sink = Recurse(0);
-  } else if (mode == "term") {
+  } else if (mode == "term" || mode == "hup") {
+    // Ends at the next pump, through End and its handlers.
+    AddExitHandler([] { std::printf("handler"); });
+    raise(mode == "term" ? SIGTERM : SIGHUP);
+    std::printf("pump ");
+    WaitSystem();
+    std::printf(" not reached");
+  } else if (mode == "term-twice") {
+    raise(SIGTERM);
     raise(SIGTERM);
   } else if (mode == "throw") {
     RuntimeError("Stream is not readable");

@@ -91,8 +91,18 @@ TEST(AppEntry, StackOverflowIsReportedFromTheAlternateStack) {
   ExpectKilledBy(RunChild({"overflow"}), SIGSEGV);
 }
 
-TEST(AppEntry, TerminationSignalIsReportedAndKeepsItsDefaultAction) {
-  ExpectKilledBy(RunChild({"term"}), SIGTERM);
+TEST(AppEntry, TerminationSignalsEndThroughTheExitHandlersAndASecondOneAtOnce) {
+  for (const char* mode : {"term", "hup"}) {
+    auto r = RunChild({mode});
+    ASSERT_TRUE(WIFEXITED(r.status)) << mode << ": status " << r.status << ", stderr: " << r.err;
+    EXPECT_EQ(WEXITSTATUS(r.status), 0) << mode;
+    EXPECT_EQ(r.out, "pump handler") << mode;
+    EXPECT_EQ(r.err, "") << mode;
+  }
+  auto r = RunChild({"term-twice"});
+  ASSERT_TRUE(WIFSIGNALED(r.status)) << "status " << r.status;
+  EXPECT_EQ(WTERMSIG(r.status), SIGTERM);
+  EXPECT_EQ(r.err, "");
 }
 
 TEST(AppEntry, UncaughtErrorsAreReportedOnStandardErrorWithFailureStatus) {
