@@ -1,5 +1,6 @@
 // Board allocation, cutting and shuffling. Leans on images and the back buffer
-// (drawing and grabbing), the random numbers and the sound effects.
+// (drawing and grabbing), the random numbers, the sound effects and the board save
+// (a shuffle starts a round that is not saved yet).
 #include "game/board.h"
 
 #include <utility>
@@ -7,6 +8,7 @@
 #include "draw2d/draw.h"
 #include "draw2d/image.h"
 #include "game/frame.h"
+#include "game/resume.h"
 #include "game/state.h"
 #include "platform/random.h"
 
@@ -79,6 +81,7 @@ int MixPuzzle() {
   WINMODE = 0;
   // The animation's cells are about to hold other tiles.
   CancelPendingSwap();
+  StartUnsavedRound();
   Eventsystem(SFXpaperMix);
   const int n = Rand(2000, 9999);
   const int cols = BoardColumns(), rows = BoardRows();

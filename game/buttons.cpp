@@ -12,6 +12,7 @@
 #include "game/key_input.h"
 #include "game/menu.h"
 #include "game/mouse.h"
+#include "game/resume.h"
 #include "game/screen_util.h"
 #include "game/select.h"
 #include "game/state.h"
@@ -132,7 +133,7 @@ int Buttons() {
     MOUSE1HIT = 0;
     ClearHeldTile();
     selectPuzzleImg();
-    MixPuzzle();
+    ShuffleAfterSelection();
     MOUSE1HIT = 0;
     ForgetBoardKeys();
   } else if (pressed == 2) {

@@ -1,5 +1,5 @@
 // Board rendering and the board state machine. Leans on the board geometry and
-// shuffling, the drawing front and the sound effects.
+// shuffling, the drawing front, the sound effects and the board save.
 #include "game/draw_puzzle.h"
 
 #include "draw2d/draw.h"
@@ -7,6 +7,7 @@
 #include "draw2d/image.h"
 #include "game/board.h"
 #include "game/frame.h"
+#include "game/resume.h"
 #include "game/state.h"
 #include "platform/ustring.h"
 
@@ -80,8 +81,12 @@ int DrawPuzzle() {
       }
     }
   }
-  // A swap still in flight would exchange two tiles of the solved board.
-  if (WINMODE == 3) CancelPendingSwap();
+  // A swap still in flight would exchange two tiles of the solved board; a solved
+  // board is not worth a save.
+  if (WINMODE == 3) {
+    CancelPendingSwap();
+    SaveBoard();
+  }
   SetAlpha(1);
   if (WINMODE == 4) {
     MixPuzzle();

@@ -21,6 +21,8 @@
 #include "game/mouse.h"
 #include "game/normalise.h"
 #include "game/prepare_view.h"
+#include "game/resume.h"
+#include "game/save_file.h"
 #include "game/screen_util.h"
 #include "game/state.h"
 #include "pixmap/pixmap_loader.h"
@@ -30,6 +32,7 @@
 #include "platform/random.h"
 #include "platform/system.h"
 #include "platform/timer.h"
+#include "platform/ustring.h"
 
 #if __has_include("assets/assets.h")
 #include "assets/assets.h"
@@ -90,6 +93,7 @@ void StartGame(const char16_t* folder) {
 }
 
 bool BoardScreenPass() {
+  BoardScreenShown();
   Cls();
   if (WINMODE == 0 && KeyHit(9)) {
     Helpstate = static_cast<uint8_t>(Helpstate + 1);
@@ -137,6 +141,7 @@ void main() {
   // released while their context still exists.
   AddExitHandler(&ReleaseGameAssets);
   StartGame(kMotivesFolder);
+  StartBoardSaves(SaveFolderFor(ToOSBytes(kMotivesFolder)), kMotivesFolder);
   Menu();
   // A close request can bring the menu back without a board; nothing to play then.
   if (!BoardReady()) End();

@@ -1,5 +1,5 @@
 // The main menu screen. Leans on the frame helpers, the motif selection, the board
-// shuffle, the drawing front, polled input and the timer.
+// shuffle and save, the drawing front, polled input and the timer.
 #include "game/menu.h"
 
 #include <array>
@@ -12,6 +12,7 @@
 #include "game/frame.h"
 #include "game/key_input.h"
 #include "game/mouse.h"
+#include "game/resume.h"
 #include "game/screen_util.h"
 #include "game/select.h"
 #include "game/state.h"
@@ -50,8 +51,13 @@ bool StartPressed() {
   if (CountMotives == 0) return false;
   Eventsystem(SFXClick);
   selectPuzzleImg();
-  MixPuzzle();
+  ShuffleAfterSelection();
   return true;
+}
+
+bool ResumePressed() {
+  Eventsystem(SFXClick);
+  return ResumeSavedBoard();
 }
 
 bool QuitPressed() {
@@ -61,8 +67,12 @@ bool QuitPressed() {
 }
 
 // The buttons shown, from the top; the keys choose among them in this order.
+// "Weiterspielen" only while a saved board can be resumed.
 std::vector<TMenuButton> MenuButtons() {
-  return {{100, u"Spiel starten", &StartPressed}, {400, u"Raus hier", &QuitPressed}};
+  std::vector<TMenuButton> buttons{{100, u"Spiel starten", &StartPressed}};
+  if (HasResumableBoard()) buttons.push_back({250, u"Weiterspielen", &ResumePressed});
+  buttons.push_back({400, u"Raus hier", &QuitPressed});
+  return buttons;
 }
 
 // Each button's area is 200 wide (right edge excluded) and 100 high (both edges).

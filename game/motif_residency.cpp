@@ -62,6 +62,10 @@ void AskWorkers(const Ref<TMotives>& e, const TMotifLook& look) {
 
 }  // namespace
 
+void MakeMotifPicturesNow(TMotives& e) {
+  if (!HasPictures(e) && e._bytes) SetMotifPictures(e, DecodeMotif(*e._bytes, CurrentMotifLook()));
+}
+
 void ReleaseMotifPictures(TMotives& entry) {
   if (!entry._bytes) return;
   entry.Motiv.reset();
@@ -87,8 +91,5 @@ void KeepMotivesNear(int current, bool shown_now) {
   }
   if (!shown_now) return;
   // What this frame draws is never left to the workers.
-  for (int d : {0, 1, -1}) {
-    TMotives& e = *MotivesList[((current + d) % n + n) % n];
-    if (!HasPictures(e) && e._bytes) SetMotifPictures(e, DecodeMotif(*e._bytes, CurrentMotifLook()));
-  }
+  for (int d : {0, 1, -1}) MakeMotifPicturesNow(*MotivesList[((current + d) % n + n) % n]);
 }

@@ -14,5 +14,7 @@ inline constexpr int kNearMotives = 3;
 // if they are still missing.
 void KeepMotivesNear(int current, bool shown_now = true);
 
+// Gives an entry without pictures its pictures now, decoded on this thread.
+void MakeMotifPicturesNow(TMotives& entry);
 // Lets an entry's pictures go, keeping its bytes; an entry without bytes keeps them.
 void ReleaseMotifPictures(TMotives& entry);

@@ -1,5 +1,6 @@
 // Tile selection, swapping and the move animation. Leans on the board geometry,
-// images and the drawing front, the shared screen idioms, and the sound effects.
+// images and the drawing front, the shared screen idioms, the sound effects, and
+// the board save that every swap updates.
 #include "game/mouse.h"
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include "draw2d/image.h"
 #include "game/board.h"
 #include "game/frame.h"
+#include "game/resume.h"
 #include "game/screen_util.h"
 #include "game/state.h"
 
@@ -27,6 +29,7 @@ void ApplyPendingSwap() {
   if (Puzzle.Inside(sx, sy) && Puzzle.Inside(tx, ty)) std::swap(Puzzle(sx, sy), Puzzle(tx, ty));
   ClearHeldTile();
   TileMoves = static_cast<uint16_t>(TileMoves + 1);
+  SaveBoardAfterSwap();
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The motif selection screen. Leans on the catalogue and which of its entries hold
-// pictures, the board set-up, the frame helpers, the drawing front, polled input
-// and the timer.
+// pictures, the board set-up and save, the frame helpers, the drawing front, polled
+// input and the timer.
 #include "game/select.h"
 
 #include "draw2d/draw.h"
@@ -13,6 +13,7 @@
 #include "game/motif_residency.h"
 #include "game/motives.h"
 #include "game/mouse.h"
+#include "game/resume.h"
 #include "game/screen_util.h"
 #include "game/state.h"
 #include "platform/polled_input.h"
@@ -27,6 +28,7 @@ struct TCarousel {
   uint8_t left = 0, right = 0;  // 0 idle, 2 pointer over the arrow, 1 step requested
   int next_step = 0;            // earliest TIME of the next step
   Ref<TImage> shown_reflection;
+  Ref<TMotives> shown;  // the entry in the middle
   int count = 0;  // signed: count - 1 is -1 for an empty catalogue
 };
 
@@ -65,6 +67,12 @@ void ReadCarouselInput(TCarousel& c) {
   if (c.current < 0) c.current = c.count - 1;
 }
 
+void ShowInMiddle(TCarousel& c, const Ref<TMotives>& e) {
+  IMGPuzzle = e->Motiv;
+  c.shown_reflection = e->Mirror;
+  c.shown = e;
+}
+
 // The following motif lies faint on the left, the preceding one on the right; the
 // middle one becomes IMGPuzzle with its reflection.
 void WalkCarousel(TCarousel& c) {
@@ -76,8 +84,7 @@ void WalkCarousel(TCarousel& c) {
     if (current < count - 1 && id == current + 1) DrawFaint(e->Motiv, -70, -12);
     if (current == 0) {
       if (id == 0) {
-        IMGPuzzle = e->Motiv;
-        c.shown_reflection = e->Mirror;
+        ShowInMiddle(c, e);
         found = true;
       } else if (id == count - 1) {
         DrawFaint(e->Motiv, 460.4f, -12);
@@ -85,8 +92,7 @@ void WalkCarousel(TCarousel& c) {
     }
     if (current == count - 1 && id == 0) DrawFaint(e->Motiv, -70, -12);
     if (id == current && current > 0) {
-      IMGPuzzle = e->Motiv;
-      c.shown_reflection = e->Mirror;
+      ShowInMiddle(c, e);
       found = true;
     }
   }
@@ -222,5 +228,6 @@ int selectPuzzleImg() {
     return 0;
   }
   CutChosenBoard();
+  if (c.shown) NoteBoardMotif(*c.shown);
   return 0;
 }

@@ -71,6 +71,8 @@ bool TSoakGame::Start() {
   if (_pid < 0) return Fail("cannot start the program");
   if (_pid == 0) {
     if (::chdir(_dir.c_str()) != 0) ::_exit(126);
+    // Its saved boards stay in the scratch folder, and carry over from one start to the next.
+    ::setenv("XDG_STATE_HOME", (_dir / "state").c_str(), 1);
     const int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out, 1);

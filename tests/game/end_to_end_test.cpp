@@ -13,10 +13,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
 
+#include "game/board_save.h"
+#include "game/save_file.h"
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
@@ -90,6 +93,7 @@ class Program : public ::testing::Test {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       if (::chdir(tmp.str().c_str()) != 0) ::_exit(126);
+      ::setenv("XDG_STATE_HOME", (tmp.path() / "state").c_str(), 1);  // never the tester's own save
       const int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(out, 1);
@@ -299,6 +303,118 @@ TEST_F(Program, AnEmptyFolderKeepsTheMenuUsable) {
   Key("Escape");  // still the menu: Escape ends the program
   EXPECT_EQ(ExitStatus(2000ms), 0);
   EXPECT_EQ(Stderr(), "");
+}
+
+// Every pixel its own colour, 512 x 512 and named "Puzzle...": the folder pass
+// keeps the file as it is, so its save stays valid from one start to the next.
+Ref<TPixmap> Distinct() {
+  Ref<TPixmap> p = CreatePixmap(512, 512, FormatRGB888);
+  for (int y = 0; y < 512; ++y)
+    for (int x = 0; x < 512; ++x)
+      WritePixel(p, x, y, static_cast<int>(0xFF000000u | (x & 255) << 16 | (y & 255) << 8 | ((x >> 8) * 100 + (y >> 8) * 50 + 40)));
+  return p;
+}
+
+// A 12 x 12 board: origin (23.5, 21), pitch 45, tile 42.
+int CellX(int x) { return 24 + 45 * x + 21; }
+int CellY(int y) { return 21 + 45 * y + 21; }
+
+class Resume : public Program {
+ protected:
+  std::string state = (tmp.path() / "state/tessolino").string();
+
+  void SetUp() override {
+    Program::SetUp();
+    if (IsSkipped()) return;
+    fs::remove(tmp.path() / "Motives/beach.png");
+    fs::remove(tmp.path() / "Motives/Puzzle1.png");
+    ASSERT_EQ(SavePixmapPNG(Distinct(), TUrl((tmp.path() / "Motives/PuzzleResume.png").string())), 1);
+  }
+
+  void Swap(int x1, int y1, int x2, int y2) {
+    Click(CellX(x1), CellY(y1));
+    Click(CellX(x2), CellY(y2));  // and the 360 ms of the animation
+  }
+  // The swaps the save on the disk counts, once it counts `n` (-1 when it never does).
+  int SavedSwaps(int n) {
+    int swaps = -1;
+    for (int i = 0; i < 150 && swaps != n; ++i) {
+      std::vector<unsigned char> bytes;
+      TBoardSave s;
+      if (ReadSaveFile(state, bytes) && DecodeBoardSave(bytes.data(), bytes.size(), s)) swaps = s.swaps;
+      if (swaps != n) std::this_thread::sleep_for(20ms);
+    }
+    return swaps;
+  }
+  // The window with the pointer parked over the preview, where it lights nothing up.
+  Ref<TPixmap> BoardShot() {
+    Shell("xdotool mousemove --window " + window + " 700 150");
+    std::this_thread::sleep_for(300ms);
+    return Shot();
+  }
+  // The blank button image behind "Weiterspielen" covers its area; without it the
+  // clear colour shows there (credits pass only now and then).
+  bool ResumeButtonShown(const Ref<TPixmap>& shot) {
+    int clear = 0;
+    for (int y = 260; y < 340; y += 4)
+      for (int x = 310; x < 490; x += 4) clear += Rgb(shot, x, y) == 0x323232u;
+    return clear < 100;  // of 900
+  }
+  // Starts the game again and chooses "Weiterspielen".
+  void Resumed() {
+    window.clear();
+    Start();
+    ASSERT_TRUE(ResumeButtonShown(Shot())) << "no \"Weiterspielen\" in the menu";
+    Click(400, 300);
+    std::this_thread::sleep_for(300ms);
+  }
+  // Pixels that differ, all but the round clock right-aligned at x 590 below y 575.
+  static int Differences(const Ref<TPixmap>& a, const Ref<TPixmap>& b) {
+    int n = 0;
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 800; ++x)
+        if (!(y >= 575 && x >= 480 && x < 590)) n += Rgb(a, x, y) != Rgb(b, x, y);
+    return n;
+  }
+};
+
+TEST_F(Resume, TheBoardComesBackAfterAKillEscapeTheCloseButtonAndATerminationSignal) {
+  Start();
+  EXPECT_FALSE(ResumeButtonShown(Shot())) << "no save yet: two buttons";
+  Click(400, 150);  // "Spiel starten"
+  Key("Return");    // the one motif at 12 x 12
+  for (int i = 0; i < 3; ++i) Key("Tab");  // "Schwer": every tile may be taken
+  Swap(0, 0, 5, 5);
+  Swap(1, 0, 6, 7);
+  Swap(11, 11, 2, 3);
+  ASSERT_EQ(SavedSwaps(3), 3) << "the last swap did not reach the disk";
+  Ref<TPixmap> before = BoardShot();
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  pid = -1;
+  Resumed();
+  EXPECT_EQ(Differences(before, BoardShot()), 0) << "after SIGKILL";
+
+  // Each way out saves the board as it stands, the help level changed after its
+  // last swap included.
+  const std::function<void()> ends[] = {[&] { Key("Escape"); }, [&] { PressCloseButton(); },
+                                        [&] { ::kill(pid, SIGTERM); }};
+  const char* names[] = {"Escape", "the close button", "SIGTERM"};
+  for (int i = 0; i < 3; ++i) {
+    Swap(i, 4, 7, 2 + i);
+    Key("Tab");
+    before = BoardShot();
+    ends[i]();
+    ASSERT_EQ(ExitStatus(5000ms), 0) << names[i];
+    EXPECT_EQ(Stderr(), "") << names[i];
+    EXPECT_EQ(SavedSwaps(4 + i), 4 + i) << names[i];
+    Resumed();
+    EXPECT_EQ(Differences(before, BoardShot()), 0) << "after " << names[i];
+  }
+  // Nothing beside the pictures; nothing left over beside the save.
+  for (const auto& e : fs::directory_iterator(tmp.path() / "Motives"))
+    EXPECT_EQ(e.path().filename(), "PuzzleResume.png");
+  for (const auto& e : fs::directory_iterator(state)) EXPECT_EQ(e.path().filename(), "board.save");
 }
 
 TEST_F(Program, WithoutADisplayItSaysSoAndFails) {

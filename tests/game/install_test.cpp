@@ -137,6 +137,7 @@ class TGame {
     if (pid_ == 0) {
       // Started from elsewhere: the program still finds its folder through the link.
       if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+      ::setenv("XDG_STATE_HOME", (cwd / "state").c_str(), 1);  // never the tester's own save
       const int null = ::open("/dev/null", O_WRONLY);
       ::dup2(null, 1);
       ::execl(launcher.c_str(), "tessolino", static_cast<char*>(nullptr));

@@ -433,7 +433,9 @@ void SoundEndToEnd::PlayAndListen(const std::vector<std::string>& env, const cha
   ASSERT_FALSE(move.empty());
   ASSERT_FALSE(fanfare.empty());
   const std::string log = tmp.str() + "/game.log";
-  ASSERT_TRUE(game.Spawn({(tmp.path() / "game/Tessolino").string()}, env, false, log));
+  std::vector<std::string> game_env = env;
+  game_env.push_back("XDG_STATE_HOME=" + tmp.str() + "/state");  // never the tester's own save
+  ASSERT_TRUE(game.Spawn({(tmp.path() / "game/Tessolino").string()}, game_env, false, log));
   TPlayer p;
   ASSERT_TRUE(p.Find(30000)) << "no 800 x 600 game window appeared";
   std::this_thread::sleep_for(1000ms);  // the menu's first frames
