@@ -89,7 +89,6 @@ void SaveAtExit() {
 
 void StartBoardSaves(const std::string& folder, const std::u16string& pictures) {
   StopBoardSaves();
-  g = TSaves();
   g.folder = folder;
   g.pictures = pictures;
   g.on = !folder.empty();
@@ -105,7 +104,7 @@ void StartBoardSaves(const std::string& folder, const std::u16string& pictures) 
 
 void StopBoardSaves() {
   FinishSaveWrites();
-  g.on = false;
+  g = TSaves();
 }
 
 bool HasResumableBoard() { return g.on && g.saved.has_value(); }
@@ -144,6 +143,7 @@ bool ResumeSavedBoard() {
 void NoteBoardMotif(const TMotives& motif) {
   g.board = StampOf(motif.Filename);
   g.tracked = false;
+  g.resumed_unshown = false;
 }
 
 void StartUnsavedRound() { g.tracked = false; }

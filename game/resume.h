@@ -13,7 +13,8 @@ struct TMotives;
 // keeps it when it is whole and its motif unchanged, removes it otherwise. The
 // last save reaches the disk when the program ends.
 void StartBoardSaves(const std::string& folder, const std::u16string& pictures);
-// Turns saving off again, once the last request is on the disk.
+// Turns saving off again, once the last request is on the disk, and forgets the
+// save and the board.
 void StopBoardSaves();
 
 // A saved board can be resumed.

@@ -16,6 +16,7 @@
 #include "game/menu.h"
 #include "game/motives.h"
 #include "game/normalise.h"
+#include "game/resume.h"
 #include "game/select.h"
 #include "game/state.h"
 #include "game_fixture.h"
@@ -253,6 +254,44 @@ TEST_F(Screens, MenuStartButtonEdgesAndStartingAGame) {
   EXPECT_EQ(click->plays, 2);  // start and Return
   EXPECT_TRUE(BoardReady());
   EXPECT_EQ(mix->plays, 1);
+}
+
+TEST_F(Screens, MenuOffersASavedBoardAndResumesItUnshuffledWithAClick) {
+  TempDir state;
+  StartBoardSaves(state.str(), FromOSBytes(GameMotives().str() + "/"));
+  IMGPuzzle = Entry(u"a.png")->Motiv;
+  CutBoard(4);
+  NoteBoardMotif(*Entry(u"a.png"));
+  MixPuzzle();
+  SaveBoardAfterSwap();
+  const std::vector<int> saved = Puzzle_ID_Now.cells;
+  const int first_id = Puzzle_ID_Correct.cells[0];
+  CutBoard(6);
+  mix->plays = 0;
+  int plays_after_edge = -1;
+  bool lit = false;
+  SetFrameScript([&](int f) {
+    if (f == 0) XMove(450, 250);  // both edges included
+    if (f == 3) {
+      Ref<TPixmap> hovered = GrabPixmap(300, 250, 200, 100);
+      XMove(500, 300);  // x must be below 500
+      lit = ReadPixel(hovered, 100, 80) != ReadPixel(GrabPixmap(300, 100, 200, 100), 100, 80);
+      XClick(500, 300);
+    }
+    if (f == 6) plays_after_edge = click->plays;
+    if (f == 7) XClick(300, 350);
+    if (f > 200) RequestClose();  // a way out if something is wrong
+  });
+  Menu();
+  StopBoardSaves();
+  EXPECT_TRUE(lit) << "the hovered button lights up";
+  EXPECT_EQ(plays_after_edge, 0);
+  EXPECT_EQ(click->plays, 1);
+  EXPECT_EQ(mix->plays, 0) << "no shuffle";
+  EXPECT_EQ(BoardColumns(), 4);
+  std::vector<int> now;
+  for (int id : Puzzle_ID_Now.cells) now.push_back(id - Puzzle_ID_Correct.cells[0] + first_id);
+  EXPECT_EQ(now, saved);
 }
 
 TEST_F(Screens, SliderSetsTheGridWhileHeldAndALeftSelectionKeepsTheBoard) {
