@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs each picture-loader harness for a bounded time, seeded from the public
+# Runs each harness for a bounded time, the picture loaders seeded from the public
 # corpora. Usage: run_fuzz.sh <folder with fuzz_* programs> [seconds] [harness...]
 # Working corpora and findings stay in <folder>/work/<harness>/. $FUZZ_BIN, when
 # set, names the folder of the programs instead (the work folder stays <folder>).
@@ -8,7 +8,7 @@ out=$1
 bin=${FUZZ_BIN:-$1}
 secs=${2:-60}
 shift 2 2>/dev/null || shift $#
-harnesses=${*:-png jpeg bmp tga chain exif icc}
+harnesses=${*:-png jpeg bmp tga chain exif icc save}
 here=$(cd "$(dirname "$0")" && pwd)
 data=${TESS_TESTDATA:-$here/../../../shared/testdata}
 
@@ -33,6 +33,7 @@ for h in $harnesses; do
          head -c 12 /dev/zero >> "$work/corpus/seed.tga" ;;
     exif|icc) python3 "$here/photo_seeds.py" "$h" "$work/corpus" "$data/jpeg-pillow" "$data/jpeg-image-rs-jpeg-decoder" \
              "$data/jpeg-libjpeg-turbo" ;;
+    save) python3 "$here/save_seeds.py" "$work/corpus" ;;
     chain) seed "$work/corpus" '*.bmp' bmpsuite/g
            seed "$work/corpus" 'basn*.png' pngsuite
            seed "$work/corpus" 'test*.jpg' jpeg-libjpeg-turbo ;;
