@@ -319,7 +319,7 @@ Ref<TPixmap> Distinct() {
 int CellX(int x) { return 24 + 45 * x + 21; }
 int CellY(int y) { return 21 + 45 * y + 21; }
 
-class Resume : public Program {
+class ResumedProgram : public Program {
  protected:
   std::string state = (tmp.path() / "state/tessolino").string();
 
@@ -378,7 +378,7 @@ class Resume : public Program {
   }
 };
 
-TEST_F(Resume, TheBoardComesBackAfterAKillEscapeTheCloseButtonAndATerminationSignal) {
+TEST_F(ResumedProgram, TheBoardComesBackAfterAKillEscapeTheCloseButtonAndATerminationSignal) {
   Start();
   EXPECT_FALSE(ResumeButtonShown(Shot())) << "no save yet: two buttons";
   Click(400, 150);  // "Spiel starten"
