@@ -145,10 +145,11 @@ class TPlayer {
     }
     XTestFakeButtonEvent(_d, 1, False, CurrentTime);
   }
-  // The menu's start button, the selection's arrows, picture and slider.
+  // The menu's start button or "Weiterspielen" (there after a saved game), the
+  // selection's arrows, picture and slider.
   void Menu() {
     switch (Rand(0, 4)) {
-      case 0: Click(400, 150, 1); break;
+      case 0: Click(400, Pick({150, 300}), 1); break;
       case 1: Click(Pick({70, 730}), 473, 1); break;
       case 2: Click(Rand(150, 650), Rand(20, 470), 1); break;
       default: Click(Rand(150, 650), 500, 1); break;
