@@ -1,6 +1,6 @@
 // The system module: the one driver, the re-entry guard of PollSystem/WaitSystem,
-// the signal table with its lock-free pending cell, the race-free sleep until the
-// next signal, and background completions.
+// the signal table with its lock-free pending cell, the termination request, the
+// race-free sleep until the next signal, and background completions.
 #include "platform/system.h"
 
 #include <poll.h>

@@ -1,13 +1,11 @@
 // The board save's bytes: what the writer makes reads back the same, and every
-// damaged or foreign file is refused without reading past its end.
+// damaged or foreign file is refused without reading past its end (random bytes:
+// the fuzz harness).
 #include "game/board_save.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
-#include <random>
 
 namespace {
 
@@ -82,16 +80,6 @@ TEST(BoardSave, RefusesDamagedAndForeignFiles) {
     std::vector<unsigned char> b = good;
     damage[i](b);
     EXPECT_FALSE(Decodes(b)) << "damage " << i;
-  }
-  // Random bytes behind a valid format number; the fuzz harness goes further.
-  std::mt19937 rng(23);
-  for (int i = 0; i < 20000; ++i) {
-    std::vector<unsigned char> b = good;
-    for (int k = 1 + static_cast<int>(rng() % 4); k > 0; --k) b[4 + rng() % (b.size() - 4)] = static_cast<unsigned char>(rng());
-    TBoardSave got;
-    if (DecodeBoardSave(b.data(), b.size(), got)) {
-      EXPECT_TRUE(BoardSaveConsistent(got));
-    }
   }
 }
 
