@@ -132,6 +132,7 @@ void SavedBoard(const fs::path& dir, double seconds) {
   const std::string state = (dir / "state").string();
   TFrameTimes saved, unsaved, others;
   NewGame(32);
+  for (int f = 0; f < 3; ++f) BoardScreenPass();  // every tile has its texture before the count
   SwapFrames(seconds, unsaved, others);
   StartBoardSaves(state, FromOSBytes(dir.string() + "/"));
   NoteBoardMotif(*MotivesList[0]);
