@@ -3,7 +3,7 @@
 // a longer one (V4/V5) or the 12-byte OS/2 one. Every read is checked: truncated
 // data, empty or oversized pictures, RLE or embedded data and palettes larger than
 // the bit depth allows give null, and rows the file cannot hold are refused before
-// anything is allocated.
+// anything is allocated (when asked, pixel rows cut short are kept as far as they came).
 #include <cstring>
 #include <vector>
 
@@ -168,23 +168,36 @@ bool DecodeRow(const BmpHeader& h, const uint8_t (&palette)[256][3], const Field
   return anyAlpha;
 }
 
+// A file cut short is kept (when asked) only while it holds this part of its rows:
+// a header must not make us allocate much more than the bytes could fill.
+constexpr size_t kFewestRowsPart = 4;
+
 // The rows, stored bottom-up unless the height was negative, each padded to 4 bytes.
-Ref<TPixmap> ReadRows(TStream& s, const BmpHeader& h, const uint8_t (&palette)[256][3]) {
+// With keepCut, rows missing at the end of the data stay grey and `whole` turns false.
+Ref<TPixmap> ReadRows(TStream& s, const BmpHeader& h, const uint8_t (&palette)[256][3], bool keepCut,
+                      bool& whole) {
   const int format = h.bits == 32 || (h.fields && h.masks[3]) ? FormatBGRA8888 : FormatBGR888;
   const int bpp = BytesPerPixel(format);
   size_t pixelBytes = 0;
   if (!DecodedPixelBytes(h.width, h.height, bpp, &pixelBytes)) return nullptr;
   const size_t rowBytes = (static_cast<size_t>(h.width) * h.bits + 31) / 32 * 4;
   // Every row must be in the file: a header cannot make us allocate more than that.
-  if (rowBytes > StreamBytesLeft(s) / static_cast<size_t>(h.height)) return nullptr;
+  const size_t rowsThere = StreamBytesLeft(s) / rowBytes, rows = static_cast<size_t>(h.height);
+  if (rowsThere < rows && (!keepCut || rowsThere < (rows + kFewestRowsPart - 1) / kFewestRowsPart))
+    return nullptr;
 
   std::vector<uint8_t> row(rowBytes);
   auto pixmap = CreatePixmap(h.width, h.height, format);
   if (!pixmap) return nullptr;
+  if (rowsThere < rows) pixmap->ClearPixels(static_cast<int>(0xFF808080u));
   const Field fields[4] = {Field(h.masks[0]), Field(h.masks[1]), Field(h.masks[2]), Field(h.masks[3])};
   bool anyAlpha = false;
   for (int i = 0; i < h.height; ++i) {
-    if (s.ReadFully(row.data(), rowBytes) != rowBytes) return nullptr;
+    if (s.ReadFully(row.data(), rowBytes) != rowBytes) {
+      if (!keepCut) return nullptr;
+      whole = false;
+      break;
+    }
     anyAlpha |= DecodeRow(h, palette, fields, bpp, row.data(), pixmap->PixelPtr(0, h.topDown ? i : h.height - 1 - i));
   }
   // The fourth byte of 32-bit pixels is officially unused in most layouts and most
@@ -200,12 +213,18 @@ Ref<TPixmap> ReadRows(TStream& s, const BmpHeader& h, const uint8_t (&palette)[2
 
 }  // namespace
 
-Ref<TPixmap> DecodeBMP(TStream& s) {
+Ref<TPixmap> DecodeBMP(TStream& s) { return DecodeBMPPicture(s, false).pixmap; }
+
+TSizedPicture DecodeBMPPicture(TStream& s, bool keepCut) {
   BmpHeader h;
-  if (!ReadHeader(s, h)) return nullptr;
+  if (!ReadHeader(s, h)) return {};
   uint8_t palette[256][3] = {};
-  if (!ReadPalette(s, h, palette)) return nullptr;
+  if (!ReadPalette(s, h, palette)) return {};
   // Writers may leave a gap before the pixels; the offset is trusted only forwards.
-  if (h.dataOffset > h.consumed && !Skip(s, h.dataOffset - h.consumed)) return nullptr;
-  return ReadRows(s, h, palette);
+  if (h.dataOffset > h.consumed && !Skip(s, h.dataOffset - h.consumed)) return {};
+  TSizedPicture out;
+  out.pixmap = ReadRows(s, h, palette, keepCut, out.whole);
+  out.width = PixmapWidth(out.pixmap);
+  out.height = PixmapHeight(out.pixmap);
+  return out;
 }

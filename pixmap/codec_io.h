@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pixmap/picture_load.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
 
@@ -24,11 +25,18 @@ bool WriteAll(TStream& stream, const void* buf, size_t count);
 Ref<TPixmap> LoadFromSource(const TUrl& source, Ref<TPixmap> (*decode)(TStream&));
 
 // The decoders behind the loaders, reading from the stream's current position.
+// DecodePNG and DecodeBMP refuse data that ends early; DecodeJPeg finishes it grey.
 Ref<TPixmap> DecodePNG(TStream& stream);
 Ref<TPixmap> DecodeJPeg(TStream& stream);
-// A JPEG at the smallest libjpeg scale that keeps the upright picture at least
-// minWidth x minHeight; the full upright size goes to fullWidth and fullHeight
-// (either may be null). DecodeJPeg is this at full scale.
-Ref<TPixmap> DecodeJPegForSize(TStream& stream, int minWidth, int minHeight, int* fullWidth, int* fullHeight);
 Ref<TPixmap> DecodeBMP(TStream& stream);
+// A JPEG at the smallest libjpeg scale that keeps the upright picture at least
+// minWidth x minHeight, with its full upright size; not whole when the data ended
+// early or had to be stepped over. DecodeJPeg is this at full scale.
+TSizedPicture DecodeJPegForSize(TStream& stream, int minWidth, int minHeight);
+// With keepCut, data that ends early gives the rows that arrived (the rest grey)
+// marked as not whole, instead of no picture.
+TSizedPicture DecodePNGPicture(TStream& stream, bool keepCut);
+TSizedPicture DecodeBMPPicture(TStream& stream, bool keepCut);
+// JpegIsPlain: IsPlainJpegOfSize on a stream.
+bool JpegIsPlain(TStream& stream, int width, int height);
 Ref<TPixmap> DecodeTGA(TStream& stream);

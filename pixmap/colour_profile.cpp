@@ -140,6 +140,27 @@ void TransformGrey(cmsHTRANSFORM t, TPixmap& pixmap) {
 
 }  // namespace
 
+namespace {
+
+enum class TConversion { None, Grey, Rgb };
+
+// What a profile asks of pixels that are grey or not: nothing for one that is
+// sRGB already or does not fit them.
+TConversion ConversionFor(Lcms& lcms, cmsHPROFILE in, bool grey) {
+  const cmsUInt32Number space = Space(in);
+  if (grey && space == cmsSigGrayData) return SRgbTone(in, cmsSigGrayTRCTag) ? TConversion::None : TConversion::Grey;
+  if (grey || space != cmsSigRgbData || IsSRgb(lcms, in)) return TConversion::None;
+  return TConversion::Rgb;
+}
+
+}  // namespace
+
+bool ProfileChangesColours(const uint8_t* icc, size_t size, bool grey) {
+  Lcms lcms;
+  cmsHPROFILE in = lcms.Open(icc, size);
+  return in && ConversionFor(lcms, in, grey) != TConversion::None;
+}
+
 bool ProfileToSRgb(TPixmap& pixmap, bool grey, const uint8_t* icc, size_t size) {
   const int f = pixmap.format;
   if (f != FormatI8 && f != FormatRGB888 && f != FormatRGBA8888) return false;
@@ -147,15 +168,14 @@ bool ProfileToSRgb(TPixmap& pixmap, bool grey, const uint8_t* icc, size_t size) 
   Lcms lcms;
   cmsHPROFILE in = lcms.Open(icc, size);
   if (!in) return false;
-  const cmsUInt32Number space = Space(in);
-  if (grey && space == cmsSigGrayData) {
-    if (SRgbTone(in, cmsSigGrayTRCTag)) return false;
+  const TConversion conversion = ConversionFor(lcms, in, grey);
+  if (conversion == TConversion::Grey) {
     cmsHTRANSFORM t = lcms.Transform(in, TYPE_GRAY_8, SRgbGrey(lcms), TYPE_GRAY_8);
     if (!t) return false;
     TransformGrey(t, pixmap);
     return true;
   }
-  if (grey || space != cmsSigRgbData || IsSRgb(lcms, in)) return false;
+  if (conversion == TConversion::None) return false;
   const bool alpha = f == FormatRGBA8888;
   const cmsUInt32Number type = alpha ? TYPE_RGBA_8 : TYPE_RGB_8;
   cmsHTRANSFORM t = lcms.Transform(in, type, lcms.Keep(cmsCreate_sRGBProfileTHR(lcms.ctx())), type,

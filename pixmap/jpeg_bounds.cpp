@@ -47,6 +47,14 @@ void CountScan(j_common_ptr cinfo) {
     ERREXIT1(cinfo, JERR_IMAGE_TOO_BIG, 0);
 }
 
+// Warnings that some of the coded data is missing or was skipped: the decoder
+// fills in grey or steps over it.
+bool DataLost(int code) {
+  return code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC ||
+         code == JWRN_NOT_SEQUENTIAL || code == JWRN_EXTRANEOUS_DATA || code == JWRN_HUFF_BAD_CODE ||
+         code == JWRN_BOGUS_PROGRESSION;
+}
+
 // Warnings: the data ended, or broke off at a marker other than a restart (after a
 // restart marker the decoder picks up again).
 void Warn(j_common_ptr cinfo, int level) {
@@ -54,6 +62,7 @@ void Warn(j_common_ptr cinfo, int level) {
   cinfo->err->num_warnings++;
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
   const int code = cinfo->err->msg_code;
+  if (DataLost(code)) reinterpret_cast<JpegCostGuard*>(d->progress)->cut = true;
   const bool restart = d->unread_marker >= 0xD0 && d->unread_marker <= 0xD7;
   const bool broken = code == JWRN_JPEG_EOF || (code == JWRN_HIT_MARKER && !restart);
   if (broken && d->input_scan_number <= 1 && d->input_iMCU_row < d->total_iMCU_rows / kFewestRowsPart)

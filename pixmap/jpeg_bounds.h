@@ -1,4 +1,5 @@
-// Internal to the JPEG decoder: what a file may cost, weighed against its bytes.
+// Internal to the JPEG decoder: what a file may cost, weighed against its bytes,
+// and whether all of its data was there.
 // Data that ends or breaks off within the first sixty-fourth of the rows is
 // refused instead of being finished with grey; a frame may claim no more blocks
 // than the bytes could code up to that point; and the scans together may visit
@@ -13,6 +14,7 @@ struct JpegCostGuard {
   size_t blocks = 0;           // of the frame, all components
   size_t scanWork = 0;         // blocks visited by the scans begun so far
   int scan = 0;                // the last scan counted
+  bool cut = false;            // data ended early or was stepped over: not all there
 };
 
 // Installs the scan-work limit and the early-end check; call after the error

@@ -16,6 +16,7 @@
 #include "pixmap/jpeg_bounds.h"
 #include "pixmap/jpeg_common.h"
 #include "pixmap/jpeg_photo.h"
+#include "pixmap/photo.h"
 #include "pixmap/pixel_size.h"
 
 namespace {
@@ -114,14 +115,8 @@ bool JpegReadRows(JpegDecode* d, unsigned char* first, int pitch) {
 
 void JpegDestroy(JpegDecode* d) { jpeg_destroy_decompress(&d->cinfo); }
 
-}  // namespace
-
-Ref<TPixmap> DecodeJPeg(TStream& stream) { return DecodeJPegForSize(stream, 0, 0, nullptr, nullptr); }
-
-Ref<TPixmap> DecodeJPegForSize(TStream& stream, int minWidth, int minHeight, int* fullWidth, int* fullHeight) {
-  auto d = std::make_unique<JpegDecode>();
-  d->minWidth = minWidth;
-  d->minHeight = minHeight;
+// Points the decoder at the stream through the source manager.
+void JpegUseStream(JpegDecode* d, TStream& stream) {
   d->src.pub.init_source = InitSource;
   d->src.pub.fill_input_buffer = FillInput;
   d->src.pub.skip_input_data = SkipInput;
@@ -132,6 +127,29 @@ Ref<TPixmap> DecodeJPegForSize(TStream& stream, int minWidth, int minHeight, int
   d->src.stream = &stream;
   d->src.started = false;
   d->guard.bytesLeft = StreamBytesLeft(stream);
+}
+
+// The header and the markers before it, nothing of the pixels.
+bool JpegReadHeaderOnly(JpegDecode* d) {
+  d->cinfo.err = JpegErrors(&d->err);
+  if (setjmp(d->err.jump)) return false;
+  jpeg_create_decompress(&d->cinfo);
+  d->cinfo.src = &d->src.pub;
+  KeepJpegPhotoMarkers(&d->cinfo);
+  if (jpeg_read_header(&d->cinfo, TRUE) != JPEG_HEADER_OK) return false;
+  ReadJpegPhoto(&d->cinfo, &d->photo);
+  return true;
+}
+
+}  // namespace
+
+Ref<TPixmap> DecodeJPeg(TStream& stream) { return DecodeJPegForSize(stream, 0, 0).pixmap; }
+
+TSizedPicture DecodeJPegForSize(TStream& stream, int minWidth, int minHeight) {
+  auto d = std::make_unique<JpegDecode>();
+  d->minWidth = minWidth;
+  d->minHeight = minHeight;
+  JpegUseStream(d.get(), stream);
 
   Ref<TPixmap> pixmap;
   if (JpegStart(d.get())) {
@@ -144,10 +162,31 @@ Ref<TPixmap> DecodeJPegForSize(TStream& stream, int minWidth, int minHeight, int
     // Rows are decoded straight into the pixmap.
     if (pixmap && !JpegReadRows(d.get(), pixmap->pixels, pixmap->pitch)) pixmap = nullptr;
   }
+  TSizedPicture out;
   const bool turned = d->photo.orientation >= 5;
-  if (fullWidth) *fullWidth = static_cast<int>(turned ? d->cinfo.image_height : d->cinfo.image_width);
-  if (fullHeight) *fullHeight = static_cast<int>(turned ? d->cinfo.image_width : d->cinfo.image_height);
+  out.width = static_cast<int>(turned ? d->cinfo.image_height : d->cinfo.image_width);
+  out.height = static_cast<int>(turned ? d->cinfo.image_width : d->cinfo.image_height);
+  out.whole = !d->guard.cut;
   JpegDestroy(d.get());
   if (d->src.error) std::rethrow_exception(d->src.error);
-  return FinishJpegPhoto(pixmap, d->photo);
+  out.pixmap = FinishJpegPhoto(pixmap, d->photo);
+  return out;
+}
+
+bool JpegIsPlain(TStream& stream, int width, int height) {
+  auto d = std::make_unique<JpegDecode>();
+  JpegUseStream(d.get(), stream);
+  bool plain = JpegReadHeaderOnly(d.get());
+  if (plain) {
+    const jpeg_decompress_struct& c = d->cinfo;
+    const bool colours = c.jpeg_color_space == JCS_YCbCr || c.jpeg_color_space == JCS_RGB ||
+                         c.jpeg_color_space == JCS_GRAYSCALE;
+    plain = colours && c.image_width == static_cast<JDIMENSION>(width) &&
+            c.image_height == static_cast<JDIMENSION>(height) && d->photo.orientation == 1 &&
+            (d->photo.icc.empty() ||
+             !ProfileChangesColours(d->photo.icc.data(), d->photo.icc.size(), c.jpeg_color_space == JCS_GRAYSCALE));
+  }
+  JpegDestroy(d.get());
+  if (d->src.error) std::rethrow_exception(d->src.error);
+  return plain;
 }

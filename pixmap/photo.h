@@ -25,6 +25,9 @@ Ref<TPixmap> OrientPixmap(const Ref<TPixmap>& pixmap, int orientation);
 // that does not fit the pixels, or that Little CMS cannot use; returns whether
 // the pixels were converted.
 bool ProfileToSRgb(TPixmap& pixmap, bool grey, const uint8_t* icc, size_t size);
+// Whether ProfileToSRgb would convert pixels (grey ones when `grey`) with this
+// profile; builds no transform.
+bool ProfileChangesColours(const uint8_t* icc, size_t size, bool grey);
 
 // CMYK bytes (four per pixel in a 4-byte pixmap, as libjpeg decodes them) to a new
 // FormatRGB888 pixmap: through the ICC profile when it is a usable CMYK one, else

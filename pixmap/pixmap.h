@@ -98,3 +98,7 @@ Ref<TPixmap> ResamplePixmap(const Ref<TPixmap>& pixmap, int width, int height);
 // New RGBA8888 pixmap: pixels of colour (r, g, b) become transparent and take the
 // average colour of their unmasked 3 x 3 neighbours; all others become opaque.
 Ref<TPixmap> ApplyMaskColour(const Ref<TPixmap>& pixmap, int r, int g, int b);
+// The picture as it looks over white (what image editors do when they store a
+// picture with transparency in a format without it): a new RGB888 pixmap for a
+// format with alpha, the argument itself for one without.
+Ref<TPixmap> FlattenOnWhite(const Ref<TPixmap>& pixmap);

@@ -164,3 +164,19 @@ Ref<TPixmap> ApplyMaskColour(const Ref<TPixmap>& src, int r, int g, int b) {
   }
   return dst;
 }
+
+Ref<TPixmap> FlattenOnWhite(const Ref<TPixmap>& src) {
+  if (!src || AlphaBitsPerPixel(src->format) == 0) return src;
+  const Ref<TPixmap> rgba = src->format == FormatRGBA8888 ? src : src->Convert(FormatRGBA8888);
+  auto dst = rgba ? CreatePixmap(src->width, src->height, FormatRGB888) : nullptr;
+  if (!dst) return nullptr;
+  for (int y = 0; y < src->height; ++y) {
+    const uint8_t* s = rgba->PixelPtr(0, y);
+    uint8_t* d = dst->PixelPtr(0, y);
+    for (int x = 0; x < src->width; ++x, s += 4, d += 3) {
+      const int a = s[3];
+      for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>((s[c] * a + 255 * (255 - a) + 127) / 255);
+    }
+  }
+  return dst;
+}

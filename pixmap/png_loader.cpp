@@ -5,7 +5,8 @@
 // trivial locals that owns the recovery point; C++ exceptions from the stream are
 // caught in the read callback and rethrown only after libpng is torn down. The
 // header's size is weighed against the bytes of the file before any allocation. An
-// iCCP profile converts the pixels to sRGB (pixmap/photo.h).
+// iCCP profile converts the pixels to sRGB (pixmap/photo.h). Data that ends early
+// (rows missing, or no end chunk) is refused, or kept as far as it came when asked.
 #include <png.h>
 
 #include <csetjmp>
@@ -23,6 +24,7 @@ namespace {
 struct PngInput {
   TStream* stream;
   std::exception_ptr error;  // a C++ exception met inside the callback
+  bool ended = false;        // the data stopped before libpng was done with it
 };
 
 void PngRead(png_structp png, png_bytep data, size_t length) {
@@ -33,7 +35,10 @@ void PngRead(png_structp png, png_bytep data, size_t length) {
   } catch (...) {
     in->error = std::current_exception();
   }
-  if (got != length) png_error(png, "unexpected end of PNG data");
+  if (got != length) {
+    in->ended = true;
+    png_error(png, "unexpected end of PNG data");
+  }
 }
 
 void PngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -87,19 +92,22 @@ struct PngReadGuard {
 
 }  // namespace
 
-Ref<TPixmap> DecodePNG(TStream& stream) {
+Ref<TPixmap> DecodePNG(TStream& stream) { return DecodePNGPicture(stream, false).pixmap; }
+
+TSizedPicture DecodePNGPicture(TStream& stream, bool keepCut) {
   png_byte sig[8];
-  if (stream.ReadFully(sig, 8) != 8 || png_sig_cmp(sig, 0, 8) != 0) return nullptr;
+  if (stream.ReadFully(sig, 8) != 8 || png_sig_cmp(sig, 0, 8) != 0) return {};
 
   PngInput input{&stream, nullptr};
   Ref<TPixmap> pixmap;
+  bool whole = true;
   {
     PngReadGuard g;
     g.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngWarn, nullptr, PngAlloc,
                                      PngFree);
-    if (!g.png) return nullptr;
+    if (!g.png) return {};
     g.info = png_create_info_struct(g.png);
-    if (!g.info) return nullptr;
+    if (!g.info) return {};
     png_set_read_fn(g.png, &input, PngRead);
     png_set_user_limits(g.png, 65535, 65535);  // the pixel cap below decides the rest
     png_set_chunk_malloc_max(g.png, kMaxLibpngAlloc);
@@ -131,7 +139,10 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
     if (ok && pixmap) {
       std::vector<png_bytep> rows(h);
       for (png_uint_32 y = 0; y < h; ++y) rows[y] = pixmap->PixelPtr(0, static_cast<int>(y));
-      if (PngReadRows(g.png, g.info, rows.data())) {
+      // Rows that never arrive stay grey, as libjpeg finishes a cut JPEG.
+      if (keepCut) pixmap->ClearPixels(static_cast<int>(0xFF808080u));
+      whole = PngReadRows(g.png, g.info, rows.data());
+      if (whole || (keepCut && input.ended && !input.error)) {
         // An embedded profile: its colours to sRGB. libpng has matched it to the
         // colour type, so a grey profile means grey pixels (widened when with alpha).
         png_charp name = nullptr;
@@ -150,5 +161,10 @@ Ref<TPixmap> DecodePNG(TStream& stream) {
     }
   }
   if (input.error) std::rethrow_exception(input.error);
-  return pixmap;
+  TSizedPicture out;
+  out.pixmap = std::move(pixmap);
+  out.width = PixmapWidth(out.pixmap);
+  out.height = PixmapHeight(out.pixmap);
+  out.whole = whole;
+  return out;
 }

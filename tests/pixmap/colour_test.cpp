@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "pixmap/picture_load.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
 #include "tests/support/jpeg_raw.h"
@@ -243,6 +244,30 @@ TEST(ColourProfile, SRgbBrokenAndHostileProfilesLeaveThePixelsAlone) {
     ASSERT_NE(got, nullptr) << "seed 34, round " << i;
     EXPECT_EQ(got->width, 64);
   }
+}
+
+// A picture already in the shape a rewrite would give it is told by its markers:
+// only a turn, a profile that moves colours or CMYK make a rewrite change it.
+TEST(ColourProfile, APlainJpegIsToldFromItsMarkersAlone) {
+  auto plain = [](const std::string& bytes, int w = 64, int h = 64) {
+    Ref<TStream> s = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
+    return IsPlainJpegOfSize(TUrl(s), w, h);
+  };
+  const std::string file = JpegOf(Colourful());
+  EXPECT_TRUE(plain(file));
+  EXPECT_FALSE(plain(file, 64, 63));
+  EXPECT_TRUE(plain(WithIcc(file, Saved(cmsCreate_sRGBProfile()))));
+  EXPECT_TRUE(plain(WithIcc(file, Saved(Rgb({{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, SRgbCurve())))));
+  EXPECT_FALSE(plain(WithIcc(file, AdobeRgb())));
+  EXPECT_FALSE(plain(WithIcc(file, DisplayP3())));
+  EXPECT_TRUE(plain(InsertSegment(file, 0xE1, ExifOrientationBlock(1))));
+  EXPECT_FALSE(plain(InsertSegment(file, 0xE1, ExifOrientationBlock(6))));
+  const std::string grey = JpegOf(ConvertPixmap(Colourful(), FormatI8));
+  EXPECT_TRUE(plain(grey));
+  EXPECT_FALSE(plain(WithIcc(grey, GreyGamma18())));
+  EXPECT_FALSE(plain(JpegFromSamples(std::vector<uint8_t>(64 * 64 * 4, 100), 64, 64, 4)));
+  EXPECT_FALSE(plain(PngOf(Colourful(), "")));
+  EXPECT_FALSE(plain(file.substr(0, 100)));
 }
 
 TEST(ColourProfile, CmykWithAPressProfileGoesThroughIt) {

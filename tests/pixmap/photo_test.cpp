@@ -15,6 +15,7 @@
 #include "platform/stream.h"
 #include "tests/support/jpeg_raw.h"
 #include "tests/support/env.h"
+#include "tests/support/hostile_files.h"
 #include "tests/support/jpeg_segments.h"
 #include "tests/support/temp_dir.h"
 
@@ -183,6 +184,63 @@ TEST(LoadForSize, JpegDecodesAtTheSmallestScaleThatCoversTheSize) {
   s = LoadForSize("\xFF\xD8 not really", 512, 512);
   EXPECT_EQ(s.pixmap, nullptr);
   EXPECT_EQ(s.width, 0);
+}
+
+namespace {
+
+// A bottom-up 24-bit bitmap with the 40-byte header.
+std::string Bmp24(const Ref<TPixmap>& p) {
+  const uint32_t row = (static_cast<uint32_t>(p->width) * 3 + 3) & ~3u;
+  std::string b = "BM";
+  Put32(b, 54 + row * p->height), Put32(b, 0), Put32(b, 54), Put32(b, 40);
+  Put32(b, static_cast<uint32_t>(p->width)), Put32(b, static_cast<uint32_t>(p->height));
+  Put16(b, 1), Put16(b, 24);
+  for (int i = 0; i < 6; ++i) Put32(b, 0);
+  for (int y = p->height - 1; y >= 0; --y) {
+    std::string r(row, '\0');
+    ConvertPixels(p->PixelPtr(0, y), p->format, reinterpret_cast<uint8_t*>(r.data()), FormatBGR888, p->width);
+    b += r;
+  }
+  return b;
+}
+
+}  // namespace
+
+// A file still being copied, or a download cut short: the motif path shows the rows
+// that arrived (the rest grey) and says the picture is not whole; the whole file
+// says it is. Too little of a bitmap is still refused.
+TEST(LoadForSize, DataCutShortGivesWhatArrivedMarkedNotWhole) {
+  Ref<TPixmap> p = CreatePixmap(300, 200, FormatRGB888);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 300; ++x)  // noise, so that the PNG has many kilobytes of rows
+      WritePixel(p, x, y, static_cast<int>(0xFF000000u | (x / 2) << 16 | y << 8 | ((x * y * 2654435761u) >> 24)));
+  TempDir dir;
+  ASSERT_EQ(SavePixmapPNG(p, TUrl(dir.str() + "/p.png")), 1);
+  const std::string png = FileBytes(dir.str() + "/p.png"), jpeg = JpegOf(p, 90), bmp = Bmp24(p);
+  for (const std::string* file : {&png, &jpeg, &bmp}) {
+    const TSizedPicture whole = LoadForSize(*file, 0, 0);
+    ASSERT_NE(whole.pixmap, nullptr);
+    EXPECT_TRUE(whole.whole);
+    const TSizedPicture cut = LoadForSize(file->substr(0, file->size() * 6 / 10), 0, 0);
+    ASSERT_NE(cut.pixmap, nullptr) << file->size();
+    EXPECT_FALSE(cut.whole) << file->size();
+    EXPECT_EQ(cut.width, 300);
+    // The first rows stored as in the whole file, the last ones filled in grey (a
+    // bitmap stores its bottom row first).
+    const int first = file == &bmp ? 160 : 0, last = file == &bmp ? 0 : 199;
+    EXPECT_LT(MeanDiff(PixmapWindow(cut.pixmap, 0, first, 300, 40), PixmapWindow(whole.pixmap, 0, first, 300, 40)),
+              1.0) << file->size();
+    EXPECT_EQ(static_cast<uint32_t>(ReadPixel(cut.pixmap, 150, last)) & 0xFFFFFF, 0x808080u) << file->size();
+  }
+  // All rows there, but the end chunk missing: the file is still being written.
+  const TSizedPicture noEnd = LoadForSize(png.substr(0, png.size() - 12), 0, 0);
+  ASSERT_NE(noEnd.pixmap, nullptr);
+  EXPECT_FALSE(noEnd.whole);
+  EXPECT_EQ(MeanDiff(noEnd.pixmap, LoadForSize(png, 0, 0).pixmap), 0.0);
+  EXPECT_EQ(LoadForSize(bmp.substr(0, bmp.size() / 5), 0, 0).pixmap, nullptr);
+  // The loader chain still refuses such PNG and BMP data.
+  EXPECT_EQ(Load(png.substr(0, png.size() - 12), LoadPixmapPNG), nullptr);
+  EXPECT_EQ(Load(bmp.substr(0, bmp.size() / 2), LoadPixmapBMP), nullptr);
 }
 
 namespace {
