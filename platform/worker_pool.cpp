@@ -1,15 +1,23 @@
-// Worker threads taking jobs from one queue. Leans on thread_util.h for threads
-// that never take the alarm signal, and on the scheduler's CPU set for the count.
+// Worker threads taking jobs from one queue, or the submitting thread itself when
+// no thread could be started. Leans on thread_util.h for threads that never take
+// the alarm signal, and on the scheduler's CPU set for the count.
 #include "platform/worker_pool.h"
 
 #include <sched.h>
+
+#include <system_error>
 
 #include "platform/thread_util.h"
 
 TWorkerPool::TWorkerPool(int threads) {
   if (threads < 1) threads = DefaultThreads();
   _threads.reserve(static_cast<size_t>(threads));
-  for (int i = 0; i < threads; ++i) _threads.push_back(StartThreadWithoutAlarm(&TWorkerPool::Run, this));
+  try {
+    for (int i = 0; i < threads; ++i) _threads.push_back(StartThreadWithoutAlarm(&TWorkerPool::Run, this));
+  } catch (const std::system_error&) {
+    // A thread limit (ulimit -u, a container's pids limit): the threads that
+    // started do the work, or the caller itself when none did.
+  }
 }
 
 TWorkerPool::~TWorkerPool() {
@@ -23,6 +31,14 @@ TWorkerPool::~TWorkerPool() {
 }
 
 void TWorkerPool::Submit(std::function<void()> job) {
+  if (_threads.empty()) {
+    try {
+      job();
+    } catch (...) {
+      // As on a worker: the job reports its own failure.
+    }
+    return;
+  }
   {
     std::lock_guard<std::mutex> hold(_lock);
     _queue.push_back(std::move(job));

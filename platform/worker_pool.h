@@ -12,7 +12,9 @@
 
 class TWorkerPool {
  public:
-  // threads < 1 means DefaultThreads().
+  // threads < 1 means DefaultThreads(). Threads the system refuses to start (a
+  // thread limit) are done without; with none at all, Submit runs each job at once
+  // on the calling thread.
   explicit TWorkerPool(int threads = 0);
   // Jobs not yet started are dropped; running ones are waited for.
   ~TWorkerPool();

@@ -7,6 +7,8 @@
 #include <signal.h>
 
 #include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -19,6 +21,7 @@
 #include "platform/system.h"
 #include "platform/timer.h"
 #include "platform/worker_pool.h"
+#include "tests/support/limited_child.h"
 
 namespace {
 
@@ -121,6 +124,34 @@ TEST(WorkerPool, JobsRunOnAllWorkersWithTheAlarmBlockedAndAThrowEndsOnlyItsJob) 
   EXPECT_FALSE(AlarmBlockedHere());
   EXPECT_GE(TWorkerPool::DefaultThreads(), 1);
   EXPECT_LE(TWorkerPool::DefaultThreads(), TWorkerPool::kMaxThreads);
+}
+
+// Under a thread limit the pool keeps the workers that started; with none, the
+// submitting thread does every job. In a child, as a user that may start one more
+// thread and then none.
+TEST(WorkerPool, AThreadLimitLeavesFewerWorkersOrNoneButEveryJobDone) {
+  if (SanitizerBuild()) GTEST_SKIP() << "sanitizer runtimes start threads of their own";
+  for (int allowed : {1, 0}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (!LimitThreadsOfThisChild(allowed)) ::_exit(2);
+      std::atomic<int> done{0}, here{0};
+      {
+        TWorkerPool pool(4);
+        if (pool.Threads() != allowed) ::_exit(3);
+        for (int i = 0; i < 20; ++i) pool.Submit([&] { ++done; });
+        pool.Submit([&, main = std::this_thread::get_id()] { here += std::this_thread::get_id() == main; });
+        pool.WaitIdle();
+      }
+      ::_exit(done == 20 && here == (allowed ? 0 : 1) ? 0 : 4);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "needs root to run as an unused user id";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << allowed << " thread(s) allowed";
+  }
 }
 
 TEST(WorkerPool, ClosingDropsJobsNotStartedAndWaitsForTheRunningOne) {

@@ -3,6 +3,7 @@
 // that outlives the time-out is killed.
 #include "tests/support/limited_child.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -84,4 +85,15 @@ ChildOutcome RunInChild(const std::function<bool()>& body, size_t limitBytes, in
   }
   close(fds[0]);
   return out;
+}
+
+unsigned ThreadLimitedUser(int child) { return 50000u + static_cast<unsigned>(child) % 10000u; }
+
+bool LimitThreadsOfThisChild(int threads) {
+  if (::geteuid() != 0) return false;
+  const unsigned user = ThreadLimitedUser(::getpid());
+  if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) return false;
+  const rlim_t n = static_cast<rlim_t>(1 + threads);
+  const rlimit lim{n, n};
+  return ::setrlimit(RLIMIT_NPROC, &lim) == 0;
 }

@@ -1,5 +1,6 @@
 // Runs a piece of a test in a forked child under a memory limit, to show that
-// hostile input is refused without the memory a header claims. The limit is on
+// hostile input is refused without the memory a header claims; and limits the
+// threads a forked child may start, as ulimit -u or a container's pids limit does. The limit is on
 // address space above what the child has mapped when it starts (setrlimit), so an
 // allocation beyond it fails instead of succeeding lazily; sanitizer builds reserve
 // terabytes of shadow address space and run without it.
@@ -20,3 +21,11 @@ bool SanitizerBuild();
 
 // `limitBytes` 0 runs without an address-space limit (then peakKiB tells the cost).
 ChildOutcome RunInChild(const std::function<bool()>& body, size_t limitBytes, int timeoutSeconds = 60);
+
+// In a forked child (root only): becomes a user id that no other process runs under
+// and lets it start `threads` more threads than the one it has (RLIMIT_NPROC counts
+// a user's threads; root is exempt, hence the change). The limit stays over exec.
+// False when that cannot be done here.
+bool LimitThreadsOfThisChild(int threads);
+// The user id LimitThreadsOfThisChild takes in the child forked as `child`.
+unsigned ThreadLimitedUser(int child);
