@@ -1,8 +1,10 @@
 // The motif folder pass on the worker pool. Leans on the per-entry normalisation,
-// the directory listing and the motif workers; POSIX tells whether a process runs.
+// the directory listing and the motif workers; an advisory lock on the folder
+// keeps a second instance of the game out while the pass runs.
 #include "game/motif_pass.h"
 
-#include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,10 +42,35 @@ TMotifOutcome GuardedNormalise(const std::u16string& name) {
   }
 }
 
-bool ProcessGone(long pid) {
-  if (pid == static_cast<long>(::getpid())) return true;
-  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
+// An exclusive advisory lock on the current directory for as long as it lives.
+// Every instance of the game takes it for its pass, so its holder knows that no
+// temporary file in the folder belongs to a pass still running. Taken without
+// waiting: a second instance leaves the folder to the first.
+class TFolderLock {
+ public:
+  TFolderLock() : fd_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) return;
+    int r;
+    do r = ::flock(fd_, LOCK_EX | LOCK_NB);
+    while (r != 0 && errno == EINTR);
+    held_ = r == 0;
+    busy_ = r != 0 && errno == EWOULDBLOCK;
+  }
+  ~TFolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+  // Held: this pass alone works in the folder.
+  bool Held() const { return held_; }
+  // Another process holds it. Neither: the folder or its file system offers no
+  // lock; the pass runs all the same (every replace checks its original anyway).
+  bool Busy() const { return busy_; }
+
+ private:
+  int fd_;
+  bool held_ = false, busy_ = false;
+};
 
 void Submit(const std::shared_ptr<TPassState>& state, const std::u16string& name) {
   MotifWorkers().Submit([state, name] {
@@ -78,8 +105,7 @@ void AwaitPass(TPassState& state, int total, const TPassWatch& watch) {
 int RemoveStaleTemporaries(const std::vector<std::u16string>& names) {
   int removed = 0;
   for (const std::u16string& name : names) {
-    const long pid = TemporaryMotifOwner(name);
-    if (pid <= 0 || !ProcessGone(pid)) continue;
+    if (!IsTemporaryMotifName(name)) continue;
     const std::string path = ToOSBytes(name);
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
@@ -92,7 +118,10 @@ int NormaliseMotives(const std::u16string& folder, const TPassWatch& watch) {
   const std::vector<std::u16string> names = LoadDir(folder, true);
   TFolderVisit visit(folder);
   if (!visit.Entered()) return 0;
-  RemoveStaleTemporaries(names);
+  // Another instance is preparing the folder: its pictures are shown from memory.
+  const TFolderLock lock;
+  if (lock.Busy()) return 0;
+  if (lock.Held()) RemoveStaleTemporaries(names);
   auto state = std::make_shared<TPassState>();
   int total = 0;
   for (const std::u16string& name : names) {

@@ -14,10 +14,12 @@
 using TPassWatch = std::function<bool(int done, int total)>;
 
 // Normalises every motif of the folder; returns the number of files rewritten.
-// Temporary files that processes no longer running left there are removed first.
+// The pass holds an advisory lock (flock) on the folder; when another process
+// holds it, the pass does nothing (the catalogue shows the pictures as they are).
+// Holding it, it first removes the temporary files a crashed pass left there.
 int NormaliseMotives(const std::u16string& folder = kMotivesFolder, const TPassWatch& watch = nullptr);
 
-// Removes, from the current directory, the temporary files among `names` whose
-// process no longer runs (or that carry this process's id, left by an earlier
-// process of the same number); returns how many went.
+// Removes, from the current directory, the regular files among `names` named as
+// temporary motif files; returns how many went. Only while holding the folder's
+// lock: then no running pass owns one.
 int RemoveStaleTemporaries(const std::vector<std::u16string>& names);

@@ -1,11 +1,11 @@
-// Motif pictures off the main thread. Leans on the pixmap loader chain over memory
+// Motif pictures off the main thread. Leans on the pixmap loaders over memory
 // streams and on pixmap conversion, scaling and masking; the drawing layer only
 // for the mask settings read on the main thread.
 #include "game/motif_pictures.h"
 
 #include "draw2d/image.h"
+#include "pixmap/picture_load.h"
 #include "pixmap/pixmap.h"
-#include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
 
 namespace {
@@ -85,7 +85,8 @@ TMotifPictures DecodeMotif(const std::vector<unsigned char>& bytes, const TMotif
     if (bytes.empty() || bytes.size() > 0x7FFFFFFFu) return {};
     Ref<TStream> stream =
         TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
-    Ref<TPixmap> decoded = stream ? LoadPixmap(TUrl(stream)) : nullptr;
+    // A picture cut short (still being copied) shows as far as it came.
+    Ref<TPixmap> decoded = stream ? LoadPixmapForSize(TUrl(stream), 0, 0).pixmap : nullptr;
     return MotifPictures(decoded, look);
   } catch (...) {
     return {};  // a failed allocation leaves this entry without pictures, nothing else

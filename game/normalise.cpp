@@ -1,14 +1,17 @@
 // Motif folder normalisation. Leans on the directory listing, the pixmap loaders
-// (reduced-scale JPEG decoding, upright sRGB pictures), Lanczos shrinking and the
-// JPEG writer; POSIX calls keep the rewrite safe.
+// (reduced-scale JPEG decoding, upright sRGB pictures, whether the data was whole),
+// Lanczos shrinking and the JPEG writer; POSIX calls keep the rewrite safe.
 #include "game/normalise.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,23 +31,39 @@ constexpr off_t kMaxMotifBytes = off_t(256) << 20;
 // to 512 still has detail to filter from.
 constexpr int kDecodeSize = 1024;
 
+// A file modified this recently may still be being copied or downloaded.
+constexpr int64_t kSettleNs = 2'000'000'000;
+
 // Read by every worker of a pass; replaced only between passes.
 std::atomic<TMotifWriter> g_writer{nullptr};
 
-int WriteJpeg(const Ref<TPixmap>& pixmap, const std::u16string& path) {
-  if (TMotifWriter writer = g_writer.load()) return writer(pixmap, path);
-  return SavePixmapJPeg(pixmap, TUrl(path), 75);
+int WriteJpeg(const Ref<TPixmap>& pixmap, const Ref<TStream>& out) {
+  if (TMotifWriter writer = g_writer.load()) return writer(pixmap, out);
+  return SavePixmapJPeg(pixmap, TUrl(out), 75);
 }
 
 constexpr char kTempPrefix[] = ".tessolino-";
 constexpr char kTempSuffix[] = ".tmp";
 
-// Digits only, at most nine of them (a pid fits); -1 otherwise.
-long Number(const std::string& digits) {
-  if (digits.empty() || digits.size() > 9) return -1;
-  for (char c : digits)
-    if (c < '0' || c > '9') return -1;
-  return std::stol(digits);
+bool AllOf(const std::string& s, const char* chars, size_t min, size_t max) {
+  return s.size() >= min && s.size() <= max && s.find_first_not_of(chars) == std::string::npos;
+}
+
+// 64 random bits as hex, drawn once per process.
+const std::string& RandomPart() {
+  static const std::string part = [] {
+    uint64_t v = 0;
+    if (::getrandom(&v, sizeof v, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof v)) {
+      timespec t{};
+      ::clock_gettime(CLOCK_MONOTONIC, &t);
+      v = (static_cast<uint64_t>(t.tv_nsec) << 20) ^ static_cast<uint64_t>(t.tv_sec) ^
+          reinterpret_cast<uintptr_t>(&v);
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(v));
+    return std::string(hex);
+  }();
+  return part;
 }
 
 struct TFd {
@@ -57,17 +76,73 @@ struct TFd {
   TFd& operator=(const TFd&) = delete;
 };
 
-// The original's permission bits (never set-id bits) on the new file; false when
-// the original is gone, so that a picture deleted meanwhile is not brought back.
-bool KeepMode(const std::u16string& original, int fd) {
-  struct stat st {};
-  if (::stat(ToOSBytes(original).c_str(), &st) != 0) return false;
-  return ::fchmod(fd, st.st_mode & 0777) == 0;
+TMotifFileStamp StampOf(const struct stat& st) {
+  TMotifFileStamp s;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.size = st.st_size;
+  s.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  s.mode = st.st_mode & 07777;
+  return s;
 }
 
-bool SyncFile(const std::string& path) {
-  TFd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  return f.fd >= 0 && ::fsync(f.fd) == 0;
+bool SameFile(const TMotifFileStamp& a, const TMotifFileStamp& b) {
+  return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modifiedNs == b.modifiedNs;
+}
+
+// The name still leads to the file that was read, unchanged (through a symbolic
+// link, to the file it points to).
+bool Unchanged(const std::string& name, const TMotifFileStamp& read) {
+  struct stat st {};
+  if (::lstat(name.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode) && ::stat(name.c_str(), &st) != 0) return false;
+  return SameFile(StampOf(st), read);
+}
+
+// The temporary name still is the file open as fd.
+bool StillOurs(const std::string& temp, int fd) {
+  struct stat named {}, open {};
+  return ::lstat(temp.c_str(), &named) == 0 && ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+         named.st_ino == open.st_ino;
+}
+
+bool Settling(const TMotifFileStamp& stamp) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t age = int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec - stamp.modifiedNs;
+  return age < kSettleNs && age > -kSettleNs;
+}
+
+// The JPEG through a second descriptor of the file, so the name is never opened
+// again; false when the writer or the close reports a failure.
+bool WriteThrough(int fd, const Ref<TPixmap>& pixmap) {
+  const int second = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  std::FILE* file = second >= 0 ? ::fdopen(second, "wb") : nullptr;
+  if (!file) {
+    if (second >= 0) ::close(second);
+    return false;
+  }
+  Ref<TCStream> out = TCStream::CreateWithCStream(file, TCStream::MODE_WRITE);
+  bool ok = WriteJpeg(pixmap, out) == 1;
+  try {
+    out->Close();
+  } catch (const TStreamException&) {
+    ok = false;
+  }
+  return ok;
+}
+
+TSizedPicture PictureFromBytes(const std::vector<unsigned char>& bytes, int minWidth, int minHeight) {
+  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
+  if (!stream) return {};
+  TSizedPicture picture = LoadPixmapForSize(TUrl(stream), minWidth, minHeight);
+  stream->Close();
+  return picture;
+}
+
+bool IsPreparedMotif(const std::vector<unsigned char>& bytes) {
+  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
+  return stream && IsPlainJpegOfSize(TUrl(stream), 512, 512);
 }
 
 }  // namespace
@@ -77,27 +152,32 @@ TMotifWriter SetMotifWriter(TMotifWriter writer) { return g_writer.exchange(writ
 std::u16string TemporaryMotifName() {
   // One name per rewrite, so that jobs running side by side never share a file.
   static std::atomic<unsigned> serial{0};
-  return FromOSBytes(kTempPrefix + std::to_string(::getpid()) + "-" + std::to_string(serial++) + kTempSuffix);
+  return FromOSBytes(kTempPrefix + std::to_string(::getpid()) + "-" + RandomPart() + "-" +
+                     std::to_string(serial++) + kTempSuffix);
 }
 
-long TemporaryMotifOwner(const std::u16string& name) {
+bool IsTemporaryMotifName(const std::u16string& name) {
   const std::string n = ToOSBytes(name);
   const size_t pre = sizeof kTempPrefix - 1, suf = sizeof kTempSuffix - 1;
   if (n.size() <= pre + suf || n.compare(0, pre, kTempPrefix) != 0 ||
       n.compare(n.size() - suf, suf, kTempSuffix) != 0)
-    return -1;
-  std::string middle = n.substr(pre, n.size() - pre - suf);
-  // "<pid>-<n>", or a bare "<pid>" as older versions named it.
-  const size_t dash = middle.find('-');
-  if (dash != std::string::npos) {
-    if (Number(middle.substr(dash + 1)) < 0) return -1;
-    middle.resize(dash);
+    return false;
+  // "<pid>-<random>-<n>", or "<pid>-<n>" and a bare "<pid>" as older versions named it.
+  std::vector<std::string> parts;
+  const std::string middle = n.substr(pre, n.size() - pre - suf);
+  for (size_t at = 0;;) {
+    const size_t dash = middle.find('-', at);
+    parts.push_back(middle.substr(at, dash - at));
+    if (dash == std::string::npos) break;
+    at = dash + 1;
   }
-  const long pid = Number(middle);
-  return pid > 0 ? pid : -1;
+  constexpr char kDigits[] = "0123456789";
+  if (parts.size() > 3 || !AllOf(parts.front(), kDigits, 1, 9) || std::stol(parts.front()) <= 0) return false;
+  if (parts.size() >= 2 && !AllOf(parts.back(), kDigits, 1, 9)) return false;
+  return parts.size() < 3 || AllOf(parts[1], "0123456789abcdef", 16, 16);
 }
 
-bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes) {
+bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes, TMotifFileStamp* stamp) {
   bytes.clear();
   const std::string path = ToOSBytes(name);
   // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
@@ -106,6 +186,7 @@ bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes
   struct stat st {};
   if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   if (st.st_size <= 0 || st.st_size > kMaxMotifBytes) return false;
+  if (stamp) *stamp = StampOf(st);
   bytes.resize(static_cast<size_t>(st.st_size));
   size_t got = 0;
   while (got < bytes.size()) {
@@ -130,33 +211,32 @@ bool MotifNeedsRewrite(const std::u16string& name, int width, int height) {
 TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight) {
   std::vector<unsigned char> bytes;
   if (!ReadMotifFile(name, bytes)) return {};
-  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
-  if (!stream) return {};
-  TSizedPicture picture = LoadPixmapForSize(TUrl(stream), minWidth, minHeight);
-  stream->Close();
-  return picture;
+  return PictureFromBytes(bytes, minWidth, minHeight);
 }
 
-bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name) {
+bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name, const TMotifFileStamp& read) {
   if (!pixmap) return false;
   // A name the motif test never matches, so a leftover from a crash is not offered.
-  const std::u16string temp = TemporaryMotifName();
-  const std::string temp_os = ToOSBytes(temp);
-  ::unlink(temp_os.c_str());
-  // Made private first, so that a private photo is never readable by others.
-  TFd made(::open(temp_os.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+  // Made private first, so that a private photo is never readable by others; a
+  // name that exists already (another process's) is never taken over.
+  const std::string temp = ToOSBytes(TemporaryMotifName());
+  TFd made(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (made.fd < 0) return false;
   bool ok = false;
   try {
-    ok = made.fd >= 0 && WriteJpeg(pixmap, temp) == 1;
+    ok = WriteThrough(made.fd, pixmap);
   } catch (...) {
-    ::unlink(temp_os.c_str());  // a half-written file never stays behind
+    if (StillOurs(temp, made.fd)) ::unlink(temp.c_str());  // a half-written file never stays behind
     throw;
   }
-  ok = ok && SyncFile(temp_os);
-  ok = ok && KeepMode(name, made.fd);
-  ok = ok && ::rename(temp_os.c_str(), ToOSBytes(name).c_str()) == 0;
+  ok = ok && ::fsync(made.fd) == 0;
+  ok = ok && ::fchmod(made.fd, read.mode & 0777) == 0;
+  // The original is checked last, as late before the rename as can be.
+  const bool ours = StillOurs(temp, made.fd);
+  ok = ok && ours && Unchanged(ToOSBytes(name), read);
+  ok = ok && ::rename(temp.c_str(), ToOSBytes(name).c_str()) == 0;
   if (!ok) {
-    ::unlink(temp_os.c_str());
+    if (ours) ::unlink(temp.c_str());
     return false;
   }
   return true;
@@ -186,11 +266,17 @@ TFolderVisit::~TFolderVisit() {
 
 TMotifOutcome NormaliseMotif(const std::u16string& name) {
   if (!IsMotifName(name)) return TMotifOutcome::NotAMotif;
-  TSizedPicture picture = LoadMotifPicture(name, kDecodeSize, kDecodeSize);
-  if (!picture.pixmap) return TMotifOutcome::Undecodable;  // or not a regular file: left alone
-  if (!MotifNeedsRewrite(name, picture.width, picture.height)) return TMotifOutcome::Kept;
-  Ref<TPixmap> scaled = ResamplePixmap(picture.pixmap, 512, 512);
+  std::vector<unsigned char> bytes;
+  TMotifFileStamp stamp;
+  if (!ReadMotifFile(name, bytes, &stamp)) return TMotifOutcome::Undecodable;  // or not a regular file
+  // The player's marks and files still arriving are left as they are.
+  if ((stamp.mode & S_IWUSR) == 0 || Settling(stamp)) return TMotifOutcome::Kept;
+  if (IsPreparedMotif(bytes)) return TMotifOutcome::Kept;
+  TSizedPicture picture = PictureFromBytes(bytes, kDecodeSize, kDecodeSize);
+  bytes = std::vector<unsigned char>();
+  if (!picture.pixmap) return TMotifOutcome::Undecodable;  // left alone
+  if (!picture.whole || !MotifNeedsRewrite(name, picture.width, picture.height)) return TMotifOutcome::Kept;
+  Ref<TPixmap> scaled = ResamplePixmap(FlattenOnWhite(picture.pixmap), 512, 512);
   picture.pixmap.reset();
-  return scaled && ReplaceWithJpeg(scaled, name) ? TMotifOutcome::Rewritten
-                                                 : TMotifOutcome::WriteFailed;
+  return scaled && ReplaceWithJpeg(scaled, name, stamp) ? TMotifOutcome::Rewritten : TMotifOutcome::WriteFailed;
 }

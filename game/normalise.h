@@ -1,7 +1,9 @@
 // The motif folder: which names are motifs, reading a motif picture by its content,
 // entering the folder and coming back exactly, and the start-up pass that rewrites
-// pictures as 512 x 512 JPEGs without ever leaving a damaged file behind.
+// pictures as 512 x 512 JPEGs without ever leaving a damaged file behind, and only
+// pictures that are whole, settled and the player's to change.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,9 +18,19 @@ bool IsMotifName(const std::u16string& name);
 // Rewritten when wider or higher than 512 or not named "Puzzle..." (case-sensitive).
 bool MotifNeedsRewrite(const std::u16string& name, int width, int height);
 
+// Which file a motif's bytes came from and how it stood when it was read (the
+// open file's status): a rewrite may replace only that file, unchanged.
+struct TMotifFileStamp {
+  uint64_t device = 0, inode = 0;
+  int64_t size = 0;
+  int64_t modifiedNs = 0;  // last modification, nanoseconds since the epoch
+  unsigned mode = 0;       // permission bits
+};
+
 // The bytes of a regular file of the current directory (a symbolic link counts when
 // it leads to one), at most 256 MiB; false for anything else or a read error.
-bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes);
+// `stamp`, when given, receives the file's identity as read.
+bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes, TMotifFileStamp* stamp = nullptr);
 // Decodes a file of the current directory by its content (any loader of the chain).
 // Only a regular file is opened (a symbolic link counts when it leads to one); no
 // picture for anything else, an undecodable file or a read error. A JPEG is decoded
@@ -26,14 +38,16 @@ bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes
 // comes along.
 TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight);
 
-// Writes pixmap as a JPEG of quality 75 to a temporary file beside name, flushes it
-// to disk and renames it over name (a symbolic link is replaced, not written
-// through). The new file gets the original's permission bits and is never more
-// open than that while it is written. On any failure (also when name has gone
-// meanwhile) the temporary file is removed and name is untouched. The rename itself
-// reaches the disk with the next SyncCurrentFolder (until then a crash leaves the
-// old file, whole).
-bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name);
+// Writes pixmap as a JPEG of quality 75 to a temporary file beside name (through
+// the descriptor that created it), flushes it to disk and renames it over name (a
+// symbolic link is replaced, not written through). The new file gets the
+// original's permission bits and is never more open than that while it is
+// written. Only the file that was read is replaced: when name has gone, leads to
+// another file, or its size or modification time differ from `read`, nothing is
+// replaced. On any failure the temporary file is removed and name is untouched.
+// The rename itself reaches the disk with the next SyncCurrentFolder (until then
+// a crash leaves the old file, whole).
+bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name, const TMotifFileStamp& read);
 // Flushes the current directory's entries (renames made in it) to disk.
 void SyncCurrentFolder();
 
@@ -58,17 +72,23 @@ enum class TMotifOutcome { NotAMotif, Undecodable, Kept, Rewritten, WriteFailed,
 
 // Normalises one entry of the current directory: decodes it (upright, in sRGB),
 // and when MotifNeedsRewrite says so for its full upright size, rewrites it as a
-// 512 x 512 JPEG shrunk with ResamplePixmap.
+// 512 x 512 JPEG shrunk with ResamplePixmap, transparency laid over white. Kept
+// as it is (the catalogue shows it scaled in memory): a file whose owner may not
+// write it, one modified in the last two seconds (still being copied), one whose
+// data ends early or is damaged, and a 512 x 512 JPEG that a rewrite would only
+// wear down (IsPlainJpegOfSize).
 TMotifOutcome NormaliseMotif(const std::u16string& name);
 
-// The JPEG writer ReplaceWithJpeg calls: 1 when the whole file was written. It runs
-// on the pass's worker threads. Null restores SavePixmapJPeg at quality 75; the
-// previous writer is returned.
-using TMotifWriter = int (*)(const Ref<TPixmap>& pixmap, const std::u16string& path);
+struct TStream;
+// The JPEG writer ReplaceWithJpeg calls with the temporary file's stream: 1 when
+// the whole picture was written. It runs on the pass's worker threads. Null
+// restores SavePixmapJPeg at quality 75; the previous writer is returned.
+using TMotifWriter = int (*)(const Ref<TPixmap>& pixmap, const Ref<TStream>& out);
 TMotifWriter SetMotifWriter(TMotifWriter writer);
 
-// A fresh name ".tessolino-<pid>-<n>.tmp" for one rewrite's temporary file, and the
-// pid a name of that form (or the older ".tessolino-<pid>.tmp") carries; -1 for
-// any other name.
+// A fresh name ".tessolino-<pid>-<random>-<n>.tmp" for one rewrite's temporary
+// file: the random part keeps processes of the same id (in other process-id
+// namespaces) apart. True for names of that form and the older
+// ".tessolino-<pid>-<n>.tmp" and ".tessolino-<pid>.tmp".
 std::u16string TemporaryMotifName();
-long TemporaryMotifOwner(const std::u16string& name);
+bool IsTemporaryMotifName(const std::u16string& name);

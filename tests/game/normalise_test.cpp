@@ -3,6 +3,8 @@
 // picture, that the thread count changes no byte, that a stopped pass and a crashed
 // one leave no temporary file, that the current directory always comes back, and
 // that rewritten photos are upright, free of moire and keep their file mode.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,7 +19,9 @@
 
 #include "game/motif_pass.h"
 #include "game/motif_workers.h"
+#include "game/motives.h"
 #include "game/normalise.h"
+#include "game/state.h"
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
@@ -46,7 +50,8 @@ std::string Bytes(const fs::path& p) {
 
 std::map<std::string, std::string> Folder(const fs::path& dir) {
   std::map<std::string, std::string> files;
-  for (const auto& e : fs::directory_iterator(dir)) files[e.path().filename().string()] = Bytes(e.path());
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.is_regular_file()) files[e.path().filename().string()] = Bytes(e.path());
   return files;
 }
 
@@ -80,7 +85,12 @@ class Normalise : public ::testing::Test {
   void Jpeg(const std::string& name, int w, int h) {
     ASSERT_EQ(SavePixmapJPeg(Picture(w, h), TUrl((dir / name).string()), 90), 1);
   }
-  int Run(const TPassWatch& watch = nullptr) { return NormaliseMotives(FromOSBytes(dir.string() + "/"), watch); }
+  // Pictures a player put there earlier: the pass leaves files that are still
+  // being written (modified in the last seconds) for a later start.
+  int Run(const TPassWatch& watch = nullptr) {
+    Backdate(dir);
+    return NormaliseMotives(FromOSBytes(dir.string() + "/"), watch);
+  }
   // Photo-like pictures of several sizes and kinds, some kept, most rewritten.
   void Mixed(int n) {
     for (int i = 0; i < n; ++i) {
@@ -150,7 +160,7 @@ TEST_F(Normalise, ContentDecidesTheDecoderOnTheNextStart) {
   ASSERT_TRUE(IsJpeg(dir / "beach.png"));
   // A large JPEG under a PNG name must not slip past the size rule.
   Jpeg("PuzzleSneaky.png", 900, 700);
-  EXPECT_EQ(Run(), 2);
+  EXPECT_EQ(Run(), 1) << "beach.png, prepared already, is not worn down again";
   int w = 0, h = 0;
   Size(dir / "PuzzleSneaky.png", w, h);
   EXPECT_EQ(w, 512);
@@ -177,6 +187,7 @@ TEST_F(Normalise, AReadOnlyFolderLeavesEveryFileIntact) {
   Png("beach.png", 300, 300);
   Jpeg("big.jpg", 800, 800);
   const std::string a = Bytes(dir / "beach.png"), b = Bytes(dir / "big.jpg");
+  Backdate(dir);
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   fs::permissions(tmp.path(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
@@ -185,7 +196,7 @@ TEST_F(Normalise, AReadOnlyFolderLeavesEveryFileIntact) {
       TFolderVisit visit(FromOSBytes(dir.string()));  // the pictures must be readable
       if (!visit.Entered() || !LoadMotifPicture(u"beach.png", 0, 0).pixmap) return 3;
     }
-    return Run() == 0 ? 0 : 1;
+    return NormaliseMotives(FromOSBytes(dir.string() + "/")) == 0 ? 0 : 1;
   });
   if (status == kCannotDropPrivileges) GTEST_SKIP() << "could not drop privileges";
   EXPECT_EQ(status, 0);
@@ -198,6 +209,7 @@ TEST_F(Normalise, AProgramFolderThatCanBeEnteredButNotListedStillFindsItsMotifs)
   fs::permissions(dir, fs::perms::all);
   fs::permissions(dir / "beach.png", fs::perms::all);
   // Mode 0311: enter yes, list no; the game's relative "Motives/" is still reachable.
+  Backdate(dir);
   fs::permissions(tmp.path(), fs::perms::owner_write | fs::perms::owner_exec | fs::perms::group_exec |
                                   fs::perms::others_exec);
   const int status = Unprivileged([this] {
@@ -232,6 +244,7 @@ TEST_F(Normalise, TheCurrentDirectoryAlwaysComesBack) {
   Png("x.png", 100, 100);
   fs::rename(dir / "x.png", tmp.path() / "elsewhere" / "deep" / "x.png");
   fs::create_symlink(tmp.path() / "elsewhere" / "deep", tmp.path() / "linked");
+  Backdate(tmp.path() / "elsewhere" / "deep");
   EXPECT_EQ(NormaliseMotives(FromOSBytes((tmp.path() / "linked").string() + "/")), 1);
   EXPECT_EQ(fs::current_path(), home);
   // A folder that lists but cannot be entered (a file under that name).
@@ -316,6 +329,7 @@ TEST_F(Normalise, OneAndFourWorkersWriteTheSameBytes) {
   SetMotifWorkerCount(1);
   const int one = Run();
   SetMotifWorkerCount(4);
+  Backdate(twin);
   EXPECT_EQ(NormaliseMotives(FromOSBytes(twin.string() + "/")), one);
   EXPECT_GE(one, 9);
   EXPECT_EQ(Folder(dir), Folder(twin));
@@ -365,26 +379,113 @@ TEST_F(Normalise, AStoppedPassFinishesOnlyTheMotifsInWork) {
   EXPECT_LE(changed, 1) << "only the motif the one worker had begun";
 }
 
-TEST_F(Normalise, TemporaryFilesOfProcessesThatAreGoneAreRemoved) {
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) ::_exit(0);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-  const std::string dead = std::to_string(child), mine = std::to_string(::getpid());
-  for (const std::string& name : std::vector<std::string>{".tessolino-" + dead + ".tmp", ".tessolino-" + dead + "-3.tmp",
-                                  ".tessolino-" + mine + "-0.tmp", ".tessolino-1-7.tmp", ".tessolino-1.tmp",
-                                  ".tessolino-12x.tmp", ".tessolino-" + dead + "-.tmp", "tessolino-" + dead + ".tmp"})
+TEST_F(Normalise, WhatIsCutShortStillArrivingReadOnlyOrPreparedStaysAsItIsAndIsOffered) {
+  Jpeg("whole.jpg", 1200, 900);
+  const std::string jpeg = Bytes(dir / "whole.jpg");
+  tmp.Write("Motives/cut.jpg", jpeg.substr(0, jpeg.size() * 6 / 10));  // a download cut short
+  Png("noend.png", 800, 600);
+  const std::string png = Bytes(dir / "noend.png");
+  tmp.Write("Motives/noend.png", png.substr(0, png.size() - 12));  // a copy not quite done
+  Jpeg("readonly.jpg", 900, 700);
+  ::chmod((dir / "readonly.jpg").c_str(), 0444);
+  Jpeg("prepared.jpg", 512, 512);
+  // The same size, but stored turned: the rewrite makes it upright.
+  tmp.Write("Motives/turned.jpg", InsertSegment(Bytes(dir / "prepared.jpg"), 0xE1, ExifOrientationBlock(6)));
+  Backdate(dir);
+  Jpeg("fresh.jpg", 900, 700);  // still being copied as the game starts
+  const auto before = Folder(dir);
+  EXPECT_EQ(NormaliseMotives(FromOSBytes(dir.string() + "/")), 2);
+  for (const char* name : {"cut.jpg", "noend.png", "readonly.jpg", "prepared.jpg", "fresh.jpg"})
+    EXPECT_EQ(Bytes(dir / name), before.at(name)) << name;
+  EXPECT_NE(Bytes(dir / "whole.jpg"), before.at("whole.jpg"));
+  EXPECT_NE(Bytes(dir / "turned.jpg"), before.at("turned.jpg"));
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "readonly.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  // Every one of them is offered, scaled in memory where it was kept.
+  ResetGameState();
+  BuildMotiveCatalogue(FromOSBytes(dir.string() + "/"));
+  EXPECT_EQ(CountMotives, 7);
+  for (const Ref<TMotives>& e : MotivesList) EXPECT_EQ(e->Motivwidth, 512) << ToOSBytes(e->Filename);
+  ResetGameState();
+}
+
+TEST_F(Normalise, AFileReplacedWhileItsRewriteIsWrittenKeepsTheNewContent) {
+  Jpeg("photo.jpg", 900, 700);
+  ASSERT_EQ(SavePixmapPNG(Picture(300, 200), TUrl((tmp.path() / "new.png").string())), 1);
+  const std::string replacement = Bytes(tmp.path() / "new.png");
+  SetMotifWriterSwap(tmp.path() / "new.png", dir / "photo.jpg");
+  SetMotifWriter(&SwappingMotifWriter);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Folder(dir), (std::map<std::string, std::string>{{"photo.jpg", replacement}}));
+}
+
+// Puts a link to a file outside the folder where the pass's temporary file is, as
+// an attacker racing the writer would, then writes for real.
+fs::path g_outside;
+int LinkPlantingWriter(const Ref<TPixmap>& pixmap, const Ref<TStream>& out) {
+  for (const auto& e : fs::directory_iterator(".")) {
+    if (!IsTemporaryMotifName(FromOSBytes(e.path().filename().string()))) continue;
+    fs::remove(e.path());
+    fs::create_symlink(g_outside, e.path());
+  }
+  return SavePixmapJPeg(pixmap, TUrl(out), 75);
+}
+
+TEST_F(Normalise, TheTemporaryFileIsWrittenOnlyThroughTheDescriptorThatMadeIt) {
+  Jpeg("photo.jpg", 900, 700);
+  const std::string photo = Bytes(dir / "photo.jpg");
+  g_outside = tmp.path() / "outside.txt";
+  tmp.Write("outside.txt", "not to be touched");
+  SetMotifWriter(&LinkPlantingWriter);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Bytes(g_outside), "not to be touched");
+  EXPECT_EQ(Bytes(dir / "photo.jpg"), photo);
+}
+
+TEST_F(Normalise, TransparencyIsLaidOverWhiteSoBlackTextOnItStaysReadable) {
+  Ref<TPixmap> logo = CreatePixmap(800, 400, FormatRGBA8888);
+  ClearPixels(logo, 0);  // transparent black, as drawing programs store it
+  for (int y = 150; y < 250; ++y)
+    for (int x = 200; x < 600; ++x) WritePixel(logo, x, y, static_cast<int>(0xFF000000u));  // the "text"
+  ASSERT_EQ(SavePixmapPNG(logo, TUrl((dir / "logo.png").string())), 1);
+  EXPECT_EQ(Run(), 1);
+  Ref<TPixmap> p = LoadPixmap(TUrl((dir / "logo.png").string()));
+  ASSERT_EQ(PixmapWidth(p), 512);
+  EXPECT_LT(ReadPixel(p, 256, 256) & 0xFF, 30) << "the text";
+  EXPECT_GT(ReadPixel(p, 20, 20) & 0xFF, 245) << "the background";
+}
+
+TEST_F(Normalise, TheFolderLockDecidesWhoRemovesTemporaryFilesAndWhoPasses) {
+  // Left by crashes, in this pid namespace or another: with the lock, no pass runs
+  // that could own one.
+  const std::string mine = std::to_string(::getpid());
+  for (const std::string& name : std::vector<std::string>{".tessolino-1.tmp", ".tessolino-1-7.tmp",
+                                  ".tessolino-" + mine + "-0123456789abcdef-3.tmp", ".tessolino-12x.tmp",
+                                  ".tessolino-1-.tmp", "tessolino-1.tmp"})
     tmp.Write("Motives/" + name, "\xFF\xD8left by a crash");
-  fs::create_directories(dir / (".tessolino-" + dead + "-9.tmp"));
-  Run();
+  fs::create_directories(dir / ".tessolino-9-9.tmp");
+  Png("beach.png", 300, 300);
+  const auto before = Folder(dir);
+  {
+    // Another instance holds the folder: this one leaves everything to it.
+    const int other = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(Run() == 0 && Folder(dir) == before ? 0 : 1);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    ::close(other);
+  }
+  EXPECT_EQ(Run(), 1);
   std::vector<std::string> left;
   for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
   std::sort(left.begin(), left.end());
-  // pid 1 always runs; odd names are not ours; a folder is never removed.
-  std::vector<std::string> kept{".tessolino-" + dead + "-.tmp", ".tessolino-" + dead + "-9.tmp", ".tessolino-1-7.tmp",
-                                ".tessolino-1.tmp", ".tessolino-12x.tmp", "tessolino-" + dead + ".tmp"};
-  std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(left, kept);
+  // Odd names are not ours; a folder is never removed.
+  EXPECT_EQ(left, (std::vector<std::string>{".tessolino-1-.tmp", ".tessolino-12x.tmp", ".tessolino-9-9.tmp",
+                                            "beach.png", "tessolino-1.tmp"}));
 }
 
 TEST(MotifNames, LastFourCharactersLowerCasedAndCaseSensitivePrefix) {
@@ -397,15 +498,19 @@ TEST(MotifNames, LastFourCharactersLowerCasedAndCaseSensitivePrefix) {
   EXPECT_TRUE(MotifNeedsRewrite(u"Puzzle.png", 513, 10));
   EXPECT_TRUE(MotifNeedsRewrite(u"Puzzle.png", 10, 513));
   EXPECT_TRUE(MotifNeedsRewrite(u"puzzle2.png", 512, 512));
-  // Temporary names carry this process's id and differ from call to call.
+  // Temporary names carry this process's id and a random part, and differ from call
+  // to call.
   const std::u16string a = TemporaryMotifName(), b = TemporaryMotifName();
   EXPECT_NE(a, b);
   EXPECT_FALSE(IsMotifName(a));
-  EXPECT_EQ(TemporaryMotifOwner(a), static_cast<long>(::getpid()));
-  EXPECT_EQ(TemporaryMotifOwner(u".tessolino-42.tmp"), 42);
+  EXPECT_TRUE(IsTemporaryMotifName(a));
+  EXPECT_EQ(ToOSBytes(a).rfind(".tessolino-" + std::to_string(::getpid()) + "-", 0), 0u);
+  for (const char16_t* yes : {u".tessolino-42.tmp", u".tessolino-42-7.tmp", u".tessolino-42-00ff00ff00ff00ff-7.tmp"})
+    EXPECT_TRUE(IsTemporaryMotifName(yes)) << ToOSBytes(yes);
   for (const char16_t* no : {u".tessolino-0.tmp", u".tessolino--1.tmp", u".tessolino-1234567890.tmp",
-                             u".tessolino-.tmp", u".tessolino-7.png"})
-    EXPECT_EQ(TemporaryMotifOwner(no), -1) << ToOSBytes(no);
+                             u".tessolino-.tmp", u".tessolino-7.png", u".tessolino-4-00ff-7.tmp",
+                             u".tessolino-4-00FF00FF00FF00FF-7.tmp", u".tessolino-4-1-2-3.tmp"})
+    EXPECT_FALSE(IsTemporaryMotifName(no)) << ToOSBytes(no);
 }
 
 }  // namespace

@@ -84,6 +84,7 @@ TEST_F(Startup, ProgressIsRedrawnWhenTheCountMovesAndOnlyThen) {
   ASSERT_TRUE(Graphics(480, 320, 0, 60, 0));
   for (int i = 0; i < 6; ++i)
     ASSERT_EQ(SavePixmapJPeg(Picture(200, 150, i), TUrl((dir / ("p" + std::to_string(i) + ".jpg")).string())), 1);
+  Backdate(dir);
   SetMotifWorkerCount(2);
   SetMotifWriterDelay(150);
   SetMotifWriter(&SlowMotifWriter);
