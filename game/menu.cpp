@@ -17,6 +17,7 @@
 #include "game/select.h"
 #include "game/state.h"
 #include "platform/app.h"
+#include "platform/clock.h"
 #include "platform/polled_input.h"
 #include "platform/timer.h"
 #include "platform/ustring.h"
@@ -38,6 +39,25 @@ std::array<TCreditRow, 8> MakeCredits() {
   }};
 }
 
+constexpr int kHintMs = 4000;
+bool g_hint = false;
+int g_hint_from = 0;
+
+// Under the start button, above anything a third button at y 250 would take.
+void DrawNoMotifHint() {
+  if (!g_hint) return;
+  if (MilliSecsDiff(MilliSecs(), g_hint_from) >= kHintMs) {
+    g_hint = false;
+    return;
+  }
+  const std::u16string hint = U16("Keine Bilder in Motives/ – PNG, JPEG, HEIC, WebP oder AVIF hineinlegen");
+  SetImageFont(FArial20);
+  SetColor(255, 220, 120);
+  DrawText(hint, static_cast<float>(CentredX(hint, 400)), 212);
+  SetColor(255, 255, 255);
+  SetImageFont(FArial30);
+}
+
 // One button of the menu: where it lies, its label, and what a click on it does
 // (true when the menu is to return).
 struct TMenuButton {
@@ -47,8 +67,11 @@ struct TMenuButton {
 };
 
 bool StartPressed() {
-  // With no motif there is nothing to start; the menu stays usable.
-  if (CountMotives == 0) return false;
+  // With no motif there is nothing to start; the menu stays usable and says why.
+  if (CountMotives == 0) {
+    ShowNoMotifHint();
+    return false;
+  }
   Eventsystem(SFXClick);
   selectPuzzleImg();
   ShuffleAfterSelection();
@@ -83,6 +106,11 @@ int HoveredMenuButton(const std::vector<TMenuButton>& buttons) {
 }
 
 }  // namespace
+
+void ShowNoMotifHint() {
+  g_hint = true;
+  g_hint_from = MilliSecs();
+}
 
 int Menu() {
   MOUSE1HIT = 0;
@@ -136,6 +164,7 @@ int Menu() {
     for (const TMenuButton& b : buttons)
       DrawText(b.label, static_cast<float>(CentredX(b.label, 400)), static_cast<float>(b.top + 30));
     SetColor(255, 255, 255);
+    DrawNoMotifHint();
     Mouse(1);
     FPS();
     Flip(0);

@@ -294,6 +294,56 @@ TEST_F(Screens, MenuOffersASavedBoardAndResumesItUnshuffledWithAClick) {
   EXPECT_EQ(now, saved);
 }
 
+// Drawn pixels (not the clear colour) between the buttons, where the hint goes and
+// nothing else is drawn while the credits' first rows are still above it.
+struct THintPixels {
+  int count = 0, left = 800, right = -1;
+};
+THintPixels HintPixels(const Ref<TPixmap>& shot) {
+  THintPixels h;
+  for (int y = 205; y < 245; ++y)
+    for (int x = 0; x < PixmapWidth(shot); ++x) {
+      if ((static_cast<uint32_t>(ReadPixel(shot, x, y)) & 0xFFFFFF) == 0x323232) continue;
+      ++h.count;
+      h.left = std::min(h.left, x);
+      h.right = std::max(h.right, x);
+    }
+  return h;
+}
+
+TEST_F(Screens, AStartWithoutMotifsSaysWhereToPutPicturesForFourSeconds) {
+  const uint16_t motifs = CountMotives;
+  CountMotives = 0;
+  Ref<TPixmap> before, during, after, keyed;
+  int clicked = 0, gone = 0;
+  SetFrameScript([&](int f) {
+    if (f == 2) before = GrabPixmap(0, 0, 800, 600);
+    if (f == 3) {
+      XClick(400, 150);  // "Spiel starten"
+      clicked = MilliSecs();
+    }
+    if (f == 6) during = GrabPixmap(0, 0, 800, 600);
+    if (f > 6 && !after && MilliSecsDiff(MilliSecs(), clicked) > 4100) {
+      after = GrabPixmap(0, 0, 800, 600);
+      gone = f;
+      XKey("Return");  // the start from the keyboard says the same
+    }
+    if (gone && f == gone + 3) keyed = GrabPixmap(0, 0, 800, 600);
+    if (keyed || f > 2000) RequestClose();
+  });
+  Menu();
+  CountMotives = motifs;
+  ASSERT_TRUE(before && during && after && keyed);
+  EXPECT_EQ(HintPixels(before).count, 0);
+  const THintPixels shown = HintPixels(during);
+  EXPECT_GT(shown.count, 1000) << "the hint under the start button";
+  EXPECT_GT(shown.left, 0) << "within the window";
+  EXPECT_LT(shown.right, 799);
+  EXPECT_EQ(HintPixels(after).count, 0) << "gone after four seconds";
+  EXPECT_EQ(HintPixels(keyed).count, shown.count);
+  EXPECT_EQ(click->plays, 0) << "nothing started";
+}
+
 TEST_F(Screens, SliderSetsTheGridWhileHeldAndALeftSelectionKeepsTheBoard) {
   CutFirstMotif(6);
   std::vector<int> seen;
