@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -25,6 +27,8 @@
 #include "platform/stream.h"
 #include "private_x.h"
 #include "tests/support/env.h"
+#include "tests/support/limited_child.h"
+#include "tests/support/motif_writers.h"
 #include "tests/support/temp_dir.h"
 
 // Xlib last: its macros clash with the test framework.
@@ -78,6 +82,7 @@ class Program : public ::testing::Test {
     fs::create_directories(tmp.path() / "Motives");
     ASSERT_EQ(SavePixmapPNG(Blocks(300, 300), TUrl((tmp.path() / "Motives/beach.png").string())), 1);
     ASSERT_EQ(SavePixmapPNG(Blocks(400, 300), TUrl((tmp.path() / "Motives/Puzzle1.png").string())), 1);
+    Backdate(tmp.path() / "Motives");  // put there earlier, not still being copied
   }
   void TearDown() override {
     if (pid > 0) {
@@ -87,11 +92,13 @@ class Program : public ::testing::Test {
   }
 
   // Starts the program and waits for its window of the given size: the game
-  // window, or "480x320" for the first one.
-  void Start(const std::string& size = "800x600") {
+  // window, or "480x320" for the first one. `in_child` runs in the child first.
+  void Start(const std::string& size = "800x600", const std::function<void()>& in_child = nullptr) {
+    window.clear();
     pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+      if (in_child) in_child();
       if (::chdir(tmp.str().c_str()) != 0) ::_exit(126);
       ::setenv("XDG_STATE_HOME", (tmp.path() / "state").c_str(), 1);  // never the tester's own save
       const int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -261,6 +268,7 @@ TEST_F(Program, TheCloseButtonDuringPreparationEndsWithTheFolderWhole) {
   const std::string original = Bytes(big);
   constexpr int kCopies = 40;
   for (int i = 0; i < kCopies; ++i) fs::copy_file(big, tmp.path() / "Motives" / ("photo" + std::to_string(i) + ".png"));
+  Backdate(tmp.path() / "Motives");
   Start("480x320");
   // Close once the first picture has been rewritten.
   auto rewritten = [&] {
@@ -415,6 +423,83 @@ TEST_F(ResumedProgram, TheBoardComesBackAfterAKillEscapeTheCloseButtonAndATermin
   for (const auto& e : fs::directory_iterator(tmp.path() / "Motives"))
     EXPECT_EQ(e.path().filename(), "PuzzleResume.png");
   for (const auto& e : fs::directory_iterator(state)) EXPECT_EQ(e.path().filename(), "board.save");
+}
+
+// A player's folder of photos from elsewhere (the desktop's wallpapers), a logo
+// with transparency, a file marked read-only and a photo still being copied when
+// the game starts; then five more starts.
+TEST_F(Program, APlayersFolderIsPreparedOnceAndNeverWornDown) {
+  const fs::path wallpapers = "/usr/share/backgrounds/mate/nature";
+  if (!fs::exists(wallpapers / "Garden.jpg")) GTEST_SKIP() << "needs the mate-backgrounds package";
+  const fs::path motives = tmp.path() / "Motives";
+  for (const char* name : {"Aqua.jpg", "Dune.jpg", "LadyBird.jpg"}) fs::copy_file(wallpapers / name, motives / name);
+  fs::copy_file(wallpapers / "Storm.jpg", motives / "readonly.jpg");
+  ::chmod((motives / "readonly.jpg").c_str(), 0444);
+  Ref<TPixmap> logo = CreatePixmap(600, 300, FormatRGBA8888);
+  ClearPixels(logo, 0);  // transparent black around black "text"
+  for (int y = 100; y < 200; ++y)
+    for (int x = 150; x < 450; ++x) WritePixel(logo, x, y, static_cast<int>(0xFF000000u));
+  ASSERT_EQ(SavePixmapPNG(logo, TUrl((motives / "logo.png").string())), 1);
+  Backdate(motives);
+  // 60 % of a photo written, its descriptor still open, the copy stalled.
+  const std::string photo = Bytes(wallpapers / "Garden.jpg");
+  const int copying = ::open((motives / "copying.jpg").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(copying, 0);
+  const size_t part = photo.size() * 6 / 10;
+  ASSERT_EQ(::write(copying, photo.data(), part), static_cast<ssize_t>(part));
+  Backdate(motives / "copying.jpg");
+  const std::string readonly = Bytes(motives / "readonly.jpg");
+
+  Start();
+  ASSERT_EQ(::write(copying, photo.data() + part, photo.size() - part), static_cast<ssize_t>(photo.size() - part));
+  ::close(copying);
+  Key("Escape");
+  ASSERT_EQ(ExitStatus(3000ms), 0);
+  EXPECT_EQ(Bytes(motives / "copying.jpg"), photo) << "the copy arrived whole";
+  EXPECT_EQ(Bytes(motives / "readonly.jpg"), readonly);
+  struct stat st {};
+  ASSERT_EQ(::stat((motives / "readonly.jpg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  Ref<TPixmap> flat = LoadPixmapJPeg(TUrl((motives / "logo.png").string()));
+  ASSERT_EQ(PixmapWidth(flat), 512);
+  EXPECT_LT(ReadPixel(flat, 256, 256) & 0xFF, 30) << "the logo's text";
+  EXPECT_GT(ReadPixel(flat, 10, 10) & 0xFF, 245) << "over white";
+  fs::remove(motives / "copying.jpg");  // its first rewrite would come at the next start
+
+  std::map<std::string, std::string> first;
+  for (const auto& e : fs::directory_iterator(motives)) first[e.path().filename().string()] = Bytes(e.path());
+  EXPECT_EQ(first.size(), 7u) << "no temporary file stayed";
+  for (const char* name : {"Aqua.jpg", "Dune.jpg", "LadyBird.jpg", "beach.png"})
+    EXPECT_EQ(PixmapWidth(LoadPixmapJPeg(TUrl((motives / name).string()))), 512) << name;
+  for (int start = 2; start <= 6; ++start) {
+    Backdate(motives);  // a later day: nothing counts as still being copied
+    Start();
+    Key("Escape");
+    ASSERT_EQ(ExitStatus(3000ms), 0) << "start " << start;
+    for (const auto& [name, bytes] : first) EXPECT_EQ(Bytes(motives / name), bytes) << name << ", start " << start;
+  }
+  EXPECT_EQ(Stderr(), "");
+}
+
+// As a user that may start one thread more (ulimit -u): the game starts, prepares
+// the folder and plays.
+TEST_F(Program, WithOneThreadAllowedItStartsAndPreparesTheFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as an unused user id";
+  const unsigned user = UnusedUserId();
+  for (const auto& e : fs::recursive_directory_iterator(tmp.path())) ASSERT_EQ(::lchown(e.path().c_str(), user, user), 0);
+  ASSERT_EQ(::chown(tmp.path().c_str(), user, user), 0);
+  Start("800x600", [user] {
+    ::setenv("LP_NUM_THREADS", "0", 1);  // the software renderer's own threads stay out of this
+    if (!LimitThreadsOfThisChild(1, user)) ::_exit(125);
+  });
+  Click(400, 150);  // "Spiel starten"
+  Key("Return");
+  Ref<TPixmap> shot = Shot();
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(Rgb(shot, 592, 480), 0x646464u) << "the board screen";
+  Key("Escape");
+  EXPECT_EQ(ExitStatus(3000ms), 0);  // (the sound library may complain about root's home)
+  EXPECT_EQ(PixmapWidth(LoadPixmapJPeg(TUrl((tmp.path() / "Motives/beach.png").string()))), 512);
 }
 
 TEST_F(Program, WithoutADisplayItSaysSoAndFails) {

@@ -132,10 +132,11 @@ TEST(WorkerPool, JobsRunOnAllWorkersWithTheAlarmBlockedAndAThrowEndsOnlyItsJob) 
 TEST(WorkerPool, AThreadLimitLeavesFewerWorkersOrNoneButEveryJobDone) {
   if (SanitizerBuild()) GTEST_SKIP() << "sanitizer runtimes start threads of their own";
   for (int allowed : {1, 0}) {
+    const unsigned user = UnusedUserId();
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      if (!LimitThreadsOfThisChild(allowed)) ::_exit(2);
+      if (!LimitThreadsOfThisChild(allowed, user)) ::_exit(2);
       std::atomic<int> done{0}, here{0};
       {
         TWorkerPool pool(4);

@@ -87,11 +87,10 @@ ChildOutcome RunInChild(const std::function<bool()>& body, size_t limitBytes, in
   return out;
 }
 
-unsigned ThreadLimitedUser(int child) { return 50000u + static_cast<unsigned>(child) % 10000u; }
+unsigned UnusedUserId() { return 50000u + static_cast<unsigned>(::getpid()) % 10000u; }
 
-bool LimitThreadsOfThisChild(int threads) {
+bool LimitThreadsOfThisChild(int threads, unsigned user) {
   if (::geteuid() != 0) return false;
-  const unsigned user = ThreadLimitedUser(::getpid());
   if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) return false;
   const rlim_t n = static_cast<rlim_t>(1 + threads);
   const rlimit lim{n, n};

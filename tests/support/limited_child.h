@@ -22,10 +22,10 @@ bool SanitizerBuild();
 // `limitBytes` 0 runs without an address-space limit (then peakKiB tells the cost).
 ChildOutcome RunInChild(const std::function<bool()>& body, size_t limitBytes, int timeoutSeconds = 60);
 
-// In a forked child (root only): becomes a user id that no other process runs under
-// and lets it start `threads` more threads than the one it has (RLIMIT_NPROC counts
-// a user's threads; root is exempt, hence the change). The limit stays over exec.
-// False when that cannot be done here.
-bool LimitThreadsOfThisChild(int threads);
-// The user id LimitThreadsOfThisChild takes in the child forked as `child`.
-unsigned ThreadLimitedUser(int child);
+// A user id that no process runs under, one per test process.
+unsigned UnusedUserId();
+// In a forked child (root only): becomes `user` (from UnusedUserId) and lets it
+// start `threads` more threads than the one it has (RLIMIT_NPROC counts a user's
+// threads, and root is exempt). The limit stays over exec. False when that cannot
+// be done here.
+bool LimitThreadsOfThisChild(int threads, unsigned user);
