@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "pixmap/picture_load.h"
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/filesystem.h"
@@ -132,16 +133,19 @@ bool WriteThrough(int fd, const Ref<TPixmap>& pixmap) {
   return ok;
 }
 
-TSizedPicture PictureFromBytes(const std::vector<unsigned char>& bytes, int minWidth, int minHeight) {
-  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
-  if (!stream) return {};
-  TSizedPicture picture = LoadPixmapForSize(TUrl(stream), minWidth, minHeight);
-  stream->Close();
-  return picture;
+// A file's bytes as a stream (they outlive it).
+Ref<TStream> Over(const std::vector<unsigned char>& bytes) {
+  return TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
 }
 
+TSizedPicture PictureFromBytes(const std::vector<unsigned char>& bytes, int minWidth, int minHeight) {
+  Ref<TStream> stream = Over(bytes);
+  return stream ? LoadPixmapForSize(TUrl(stream), minWidth, minHeight) : TSizedPicture();
+}
+
+// Already what a rewrite would make: rewriting it would only wear it down.
 bool IsPreparedMotif(const std::vector<unsigned char>& bytes) {
-  Ref<TStream> stream = TRamStream::Create(bytes.data(), static_cast<int>(bytes.size()), true, false);
+  Ref<TStream> stream = Over(bytes);
   return stream && IsPlainJpegOfSize(TUrl(stream), 512, 512);
 }
 
@@ -206,12 +210,6 @@ bool IsMotifName(const std::u16string& name) {
 
 bool MotifNeedsRewrite(const std::u16string& name, int width, int height) {
   return width > 512 || height > 512 || Left(name, 6) != u"Puzzle";
-}
-
-TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight) {
-  std::vector<unsigned char> bytes;
-  if (!ReadMotifFile(name, bytes)) return {};
-  return PictureFromBytes(bytes, minWidth, minHeight);
 }
 
 bool ReplaceWithJpeg(const Ref<TPixmap>& pixmap, const std::u16string& name, const TMotifFileStamp& read) {

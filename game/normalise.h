@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "pixmap/picture_load.h"
 #include "platform/object.h"
+
+struct TPixmap;
+struct TStream;
 
 // The folder, relative to the program's directory (the current one at start-up).
 inline constexpr char16_t kMotivesFolder[] = u"Motives/";
@@ -31,12 +33,6 @@ struct TMotifFileStamp {
 // it leads to one), at most 256 MiB; false for anything else or a read error.
 // `stamp`, when given, receives the file's identity as read.
 bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes, TMotifFileStamp* stamp = nullptr);
-// Decodes a file of the current directory by its content (any loader of the chain).
-// Only a regular file is opened (a symbolic link counts when it leads to one); no
-// picture for anything else, an undecodable file or a read error. A JPEG is decoded
-// at a reduced scale that still covers minWidth x minHeight; the full upright size
-// comes along.
-TSizedPicture LoadMotifPicture(const std::u16string& name, int minWidth, int minHeight);
 
 // Writes pixmap as a JPEG of quality 75 to a temporary file beside name (through
 // the descriptor that created it), flushes it to disk and renames it over name (a
@@ -79,7 +75,6 @@ enum class TMotifOutcome { NotAMotif, Undecodable, Kept, Rewritten, WriteFailed,
 // wear down (IsPlainJpegOfSize).
 TMotifOutcome NormaliseMotif(const std::u16string& name);
 
-struct TStream;
 // The JPEG writer ReplaceWithJpeg calls with the temporary file's stream: 1 when
 // the whole picture was written. It runs on the pass's worker threads. Null
 // restores SavePixmapJPeg at quality 75; the previous writer is returned.
