@@ -494,6 +494,7 @@ TEST_F(Program, WithOneThreadAllowedItStartsAndPreparesTheFolder) {
   });
   Click(400, 150);  // "Spiel starten"
   Key("Return");
+  std::this_thread::sleep_for(500ms);
   Ref<TPixmap> shot = Shot();
   ASSERT_TRUE(shot);
   EXPECT_EQ(Rgb(shot, 592, 480), 0x646464u) << "the board screen";
