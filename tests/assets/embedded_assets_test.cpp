@@ -277,6 +277,7 @@ TEST_F(EmbeddedAssets, FontLoadsAtBothSizesWithEveryCharacterTheGameWrites) {
       u"AUFGEL\u00d6ST",          u"Aufl\u00f6sen", u"Ja, aufh\u00f6ren!",
       u"Test und Versch\u00f6nerungstipps:", u"Korrekt platzierte: 144/144", u"Getauschte Teile: 0",
       u"M\u00fcde? Sp\u00e4ter! \u00c4 \u00dc \u00df", u"Neues Motiv (Wechsel mit TAB)",
+      u"Keine Bilder in Motives/ \u2013 PNG, JPEG, HEIC, WebP oder AVIF hineinlegen",
   };
   for (int size : {30, 20}) {
     SCOPED_TRACE(size);
