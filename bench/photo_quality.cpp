@@ -107,6 +107,8 @@ bool Measure(const fs::path& photo, const std::string& label, const fs::path& wo
   fs::create_directories(motif);
   const std::string ext = photo.extension().string();
   fs::copy_file(photo, motif / ("photo" + ext));
+  // A copy made this moment counts as still being copied and is left for later.
+  fs::last_write_time(motif / ("photo" + ext), fs::file_time_type::clock::now() - std::chrono::minutes(1));
   if (!Run("/usr/bin/convert " + Quote(photo) + " -auto-orient -profile " + Quote(work / "srgb.icc") +
            " -filter Lanczos -resize '512x512!' " + Quote(ref)))
     return false;
