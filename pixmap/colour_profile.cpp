@@ -138,10 +138,6 @@ void TransformGrey(cmsHTRANSFORM t, TPixmap& pixmap) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 enum class TConversion { None, Grey, Rgb };
 
 // What a profile asks of pixels that are grey or not: nothing for one that is
