@@ -39,3 +39,8 @@ struct TDraw2DDriver : TGraphicsDriver {
 // The driver of the current drawing state (null when none is selected).
 TDraw2DDriver* CurrentDraw2DDriver();
 void SetCurrentDraw2DDriver(TDraw2DDriver* driver);
+
+// Quiet frames (on at start): a flip whose frame would draw exactly what the screen
+// shows is neither drawn nor swapped. Off: every flip draws and swaps.
+void SetQuietFrames(bool on);
+bool QuietFrames();

@@ -36,14 +36,15 @@ Ref<TGraphics> TGLDraw2DDriver::AttachGraphics(unsigned long widget, int flags) 
 
 Ref<TGraphics> TGLDraw2DDriver::CreateGraphics(int width, int height, int depth, int hertz,
                                                int flags) {
-  FlushBatch();
+  FlushDrawing();
+  ListenForWindowChanges();
   Ref<TGraphics> g = GLGraphicsDriver()->CreateGraphics(width, height, depth, hertz, flags);
   if (!g) return nullptr;
   return TDraw2DGraphics::Create(g, GLDraw2DDriver());
 }
 
 void TGLDraw2DDriver::SetGraphics(const Ref<TGraphics>& graphics) {
-  FlushBatch();
+  FlushDrawing();
   auto g = std::dynamic_pointer_cast<TDraw2DGraphics>(graphics);
   if (!g || !g->_graphics) {
     TDraw2DGraphics::ClearCurrent();
@@ -53,11 +54,6 @@ void TGLDraw2DDriver::SetGraphics(const Ref<TGraphics>& graphics) {
   GLGraphicsDriver()->SetGraphics(g->_graphics);
   ResetGLContext(g);
   g->MakeCurrent();
-}
-
-void TGLDraw2DDriver::Flip(int sync) {
-  FlushBatch();
-  GLGraphicsDriver()->Flip(sync);
 }
 
 bool TGLDraw2DDriver::HasContext() const { return TDraw2DGraphics::Current() != nullptr; }
@@ -73,7 +69,8 @@ void CurrentSize(int& w, int& h) {
 }  // namespace
 
 void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
-  FlushBatch();
+  FlushDrawing();
+  _force = true;
   int w = 0, h = 0, d = 0, hz = 0, f = 0;
   graphics->GetSettings(w, h, d, hz, f);
   _blend_mode = -1;
@@ -92,7 +89,7 @@ void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
 
 // ---- state ----------------------------------------------------------------
 
-void TGLDraw2DDriver::SetBlend(int mode) {
+void TGLDraw2DDriver::GlBlend(int mode) {
   if (mode == _blend_mode) return;
   FlushBatch();
   _blend_mode = mode;
@@ -125,7 +122,7 @@ void TGLDraw2DDriver::SetBlend(int mode) {
   }
 }
 
-void TGLDraw2DDriver::SetAlpha(float alpha) {
+void TGLDraw2DDriver::GlAlpha(float alpha) {
   if (alpha > 1.0f) alpha = 1.0f;
   if (!(alpha >= 0.0f)) alpha = 0.0f;  // NaN too
   _color[3] = static_cast<unsigned char>(alpha * 255.0f);
@@ -136,19 +133,19 @@ namespace {
 unsigned char Clamp255(int v) { return static_cast<unsigned char>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 }  // namespace
 
-void TGLDraw2DDriver::SetColor(int r, int g, int b) {
+void TGLDraw2DDriver::GlColor(int r, int g, int b) {
   _color[0] = Clamp255(r);
   _color[1] = Clamp255(g);
   _color[2] = Clamp255(b);
   if (HasContext()) glColor4ubv(_color);
 }
 
-void TGLDraw2DDriver::SetClsColor(int r, int g, int b) {
+void TGLDraw2DDriver::GlClsColor(int r, int g, int b) {
   if (!HasContext()) return;
   glClearColor(Clamp255(r) / 255.0f, Clamp255(g) / 255.0f, Clamp255(b) / 255.0f, 1.0f);
 }
 
-void TGLDraw2DDriver::SetViewport(int x, int y, int width, int height) {
+void TGLDraw2DDriver::GlViewport(int x, int y, int width, int height) {
   if (!HasContext()) return;
   FlushBatch();
   int gw = 0, gh = 0;
@@ -161,26 +158,19 @@ void TGLDraw2DDriver::SetViewport(int x, int y, int width, int height) {
   }
 }
 
-void TGLDraw2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
-  _ix = ix;
-  _iy = iy;
-  _jx = jx;
-  _jy = jy;
-}
-
-void TGLDraw2DDriver::SetLineWidth(float width) {
+void TGLDraw2DDriver::GlLineWidth(float width) {
   if (!HasContext()) return;
   FlushBatch();
   glLineWidth(width);
 }
 
 void TGLDraw2DDriver::SetBatching(bool on) {
-  FlushBatch();
+  FlushDrawing();
   _batching = on;
 }
 
 void TGLDraw2DDriver::SetAtlas(bool on) {
-  FlushBatch();
+  FlushDrawing();
   _use_atlas = on;
 }
 
@@ -248,15 +238,19 @@ void TGLDraw2DDriver::FlushBatch() {
     }
     _vertices.clear();
   }
-  if (!_releases.empty()) {
-    std::vector<TRelease> releases;
-    releases.swap(_releases);
-    for (const TRelease& r : releases) ReleaseNow(r);
-  }
+  RunReleases();
+}
+
+void TGLDraw2DDriver::RunReleases() {
+  // A recorded call may still use the texture, or its place in an atlas page.
+  if (_replaying || Pending() || !_vertices.empty() || _releases.empty()) return;
+  std::vector<TRelease> releases;
+  releases.swap(_releases);
+  for (const TRelease& r : releases) ReleaseNow(r);
 }
 
 void TGLDraw2DDriver::ReleaseFrame(unsigned texture, const TAtlasSlot& slot, int64_t bytes) {
-  if (!_vertices.empty()) {
+  if (_replaying || Pending() || !_vertices.empty()) {
     _releases.push_back(TRelease{texture, slot, bytes});
     return;
   }
@@ -291,15 +285,16 @@ Ref<TImageFrame> TGLDraw2DDriver::CreateFrameFromPixmap(const Ref<TPixmap>& pixm
     glFlush();  // the drawing context sees finished uploads
   }
   if (frame && frame->slot.page < 0 && _listener) _listener->OnTextureMemory(frame->texture_bytes);
+  // Texels that this frame's record points at may be new (a place or a name reused).
+  _must_draw = true;
   _bind_known = false;  // creation bound textures directly (in full screen, in this context)
   return frame;
 }
 
 // ---- drawing --------------------------------------------------------------
 
-void TGLDraw2DDriver::DrawTexturedQuad(unsigned texture, float u0, float v0, float u1, float v1,
-                                       float x0, float y0, float x1, float y1, float tx,
-                                       float ty) {
+void TGLDraw2DDriver::GlQuad(unsigned texture, float u0, float v0, float u1, float v1, float x0,
+                             float y0, float x1, float y1, float tx, float ty) {
   if (!HasContext()) return;
   const TQuad quad = Corners(x0, y0, x1, y1, tx, ty);
   const TTexCoords uv = {{u0, u1, u1, u0}, {v0, v0, v1, v1}};
@@ -317,7 +312,7 @@ void TGLDraw2DDriver::DrawTexturedQuad(unsigned texture, float u0, float v0, flo
   Drew();
 }
 
-void TGLDraw2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
+void TGLDraw2DDriver::GlRect(float x0, float y0, float x1, float y1, float tx, float ty) {
   if (!HasContext()) return;
   const TQuad quad = Corners(x0, y0, x1, y1, tx, ty);
   if (_batching && _use_atlas) {
@@ -348,13 +343,13 @@ void TGLDraw2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx,
   Drew();
 }
 
-void TGLDraw2DDriver::Cls() {
+void TGLDraw2DDriver::GlCls() {
   if (!HasContext()) return;
   FlushBatch();
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void TGLDraw2DDriver::Plot(float x, float y) {
+void TGLDraw2DDriver::GlPlot(float x, float y) {
   if (!HasContext()) return;
   FlushBatch();
   DisableTex();
@@ -364,7 +359,7 @@ void TGLDraw2DDriver::Plot(float x, float y) {
   Drew();
 }
 
-void TGLDraw2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
+void TGLDraw2DDriver::GlLine(float x0, float y0, float x1, float y1, float tx, float ty) {
   if (!HasContext()) return;
   FlushBatch();
   DisableTex();
@@ -374,7 +369,7 @@ void TGLDraw2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx,
   Drew();
 }
 
-void TGLDraw2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
+void TGLDraw2DDriver::GlOval(float x0, float y0, float x1, float y1, float tx, float ty) {
   if (!HasContext()) return;
   FlushBatch();
   DisableTex();
@@ -391,8 +386,8 @@ void TGLDraw2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx,
   Drew();
 }
 
-void TGLDraw2DDriver::DrawPoly(const std::vector<float>& points, float handle_x, float handle_y,
-                               float tx, float ty) {
+void TGLDraw2DDriver::GlPoly(const std::vector<float>& points, float handle_x, float handle_y,
+                             float tx, float ty) {
   if (!HasContext() || points.size() < 6) return;
   FlushBatch();
   DisableTex();
@@ -405,7 +400,7 @@ void TGLDraw2DDriver::DrawPoly(const std::vector<float>& points, float handle_x,
   Drew();
 }
 
-void TGLDraw2DDriver::DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
+void TGLDraw2DDriver::GlPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
   if (!HasContext() || !pixmap || pixmap->width <= 0 || pixmap->height <= 0) return;
   FlushBatch();
   Ref<TPixmap> rgba =
@@ -414,14 +409,14 @@ void TGLDraw2DDriver::DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
   if (!flipped) return;
   DisableTex();  // a textured glDrawPixels would be tinted by the bound texture
   const int saved = _blend_mode;
-  SetBlend(BlendSolid);
+  GlBlend(BlendSolid);
   glRasterPos2i(0, 0);
   glBitmap(0, 0, 0, 0, float(x), -float(y + flipped->height), nullptr);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, flipped->pitch / 4);
   glDrawPixels(flipped->width, flipped->height, GL_RGBA, GL_UNSIGNED_BYTE, flipped->pixels);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   Drew();
-  SetBlend(saved);
+  GlBlend(saved);
 }
 
 Ref<TPixmap> TGLDraw2DDriver::GrabPixmap(int x, int y, int width, int height) {
@@ -430,7 +425,7 @@ Ref<TPixmap> TGLDraw2DDriver::GrabPixmap(int x, int y, int width, int height) {
   if (!out) return nullptr;
   out->ClearPixels(0);  // whatever lies outside the window reads as transparent black
   if (!HasContext()) return out;
-  FlushBatch();
+  FlushDrawing();
   int gw = 0, gh = 0;
   CurrentSize(gw, gh);
   const int cx0 = std::max(x, 0), cy0 = std::max(y, 0);

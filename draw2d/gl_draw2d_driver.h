@@ -4,12 +4,18 @@
 // draws: state caches, immediate-mode shapes, textured quads (batched into vertex
 // arrays over shared atlas textures unless batching is switched off), pixmap
 // drawing and back-buffer reads.
+//
+// A frame's calls are recorded and reach GL when the frame is flipped, read back
+// or flushed (FlushDrawing). A frame whose record equals that of the frame on
+// screen, with no texture made or window change since, is neither drawn nor
+// swapped: the screen already shows exactly those pixels.
 #pragma once
 #include <array>
 #include <string>
 #include <vector>
 
 #include "draw2d/draw2d_graphics.h"
+#include "draw2d/frame_record.h"
 #include "draw2d/gl_draw_listener.h"
 #include "draw2d/texture_atlas.h"
 
@@ -36,7 +42,8 @@ struct TGLDraw2DDriver : TDraw2DDriver {
                 float ty) override;
   void DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) override;
   Ref<TPixmap> GrabPixmap(int x, int y, int width, int height) override;
-  void FlushDrawing() override { FlushBatch(); }
+  // Sends the frame recorded so far to GL (drawing held back in batches included).
+  void FlushDrawing() override;
 
   // Projection of one unit per pixel with (0, 0) at the top left, model-view
   // identity, full viewport, texturing off, GL state caches forgotten.
@@ -56,6 +63,12 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   void SetBatching(bool on);
   void SetAtlas(bool on);
   bool Batching() const { return _batching; }
+  // The next flip draws and swaps whatever the frame holds (window shown again,
+  // resized, its contents lost).
+  void ForceNextFrame() { _force = true; }
+  // Flips that swapped and flips that found the screen already right, since start.
+  int64_t FramesDrawn() const { return _frames_drawn; }
+  int64_t FramesSkipped() const { return _frames_skipped; }
   // Null: nobody listens.
   void SetListener(TGLDrawListener* listener) {
     _listener = listener;
@@ -103,6 +116,37 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   void ReleaseNow(const TRelease& release);
   bool HasContext() const;
 
+  // The calls as GL sees them, also used by the replay.
+  void GlBlend(int mode);
+  void GlAlpha(float alpha);
+  void GlColor(int r, int g, int b);
+  void GlClsColor(int r, int g, int b);
+  void GlViewport(int x, int y, int width, int height);
+  void GlLineWidth(float width);
+  void GlCls();
+  void GlPlot(float x, float y);
+  void GlLine(float x0, float y0, float x1, float y1, float tx, float ty);
+  void GlRect(float x0, float y0, float x1, float y1, float tx, float ty);
+  void GlOval(float x0, float y0, float x1, float y1, float tx, float ty);
+  void GlPoly(const std::vector<float>& points, float handle_x, float handle_y, float tx, float ty);
+  void GlPixmap(const Ref<TPixmap>& pixmap, int x, int y);
+  void GlQuad(unsigned texture, float u0, float v0, float u1, float v1, float x0, float y0,
+              float x1, float y1, float tx, float ty);
+
+  // Recording (gl_frame_replay.cpp). Record starts an op when a context is current
+  // and returns false otherwise (the call then goes to GL at once, as it finds it).
+  bool Record(TFrameOp op);
+  void RecordState(int index, std::initializer_list<float> values);
+  void RecordState(int index, std::initializer_list<int> values);
+  void BeginRecord();
+  bool Pending() const { return _frame.Size() > _replayed; }
+  // Replays what was recorded since the last replay.
+  void Materialise();
+  void ReplayOne(TFrameRecord::TReader& in);
+  void RunReleases();
+  // The flip's decision: true when this frame must be drawn and swapped.
+  bool MustDraw(int sync) const;
+
   bool _batching = true;
   bool _use_atlas = true;
   std::vector<TVertex> _vertices;
@@ -110,7 +154,23 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   std::vector<TRelease> _releases;  // waiting for the next flush
   TTextureAtlas _atlas;
   TGLDrawListener* _listener = nullptr;
+
+  // Quiet frames.
+  static constexpr int kStateWords = 17;  // blend, alpha, colour, clear colour, viewport, transform, line width
+  uint32_t _state[kStateWords] = {};      // as last recorded: the next frame starts from it
+  TFrameRecord _frame;                    // this frame, header first
+  TFrameRecord _shown;                    // the frame on screen
+  size_t _replayed = 0;                   // words of _frame that reached GL
+  bool _must_draw = false;                // this frame reached GL (replayed, read back) or made a texture
+  bool _force = true;
+  bool _drew = false;          // this frame drew something
+  bool _clears_first = false;  // its first drawing call clears the whole window
+  bool _replaying = false;
+  int64_t _frames_drawn = 0, _frames_skipped = 0;
 };
+
+// Hooks the window events that make the next frame draw (once).
+void ListenForWindowChanges();
 
 // The one driver object.
 Ref<TGLDraw2DDriver> GLDraw2DDriver();

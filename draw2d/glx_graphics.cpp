@@ -253,9 +253,11 @@ void ShowWindow(TGLContextRecord* r, bool full) {
   glXMakeCurrent(d, r->window, r->context);
   XEvent ev;
   XIfEvent(d, &ev, IsMapNotifyOf, reinterpret_cast<XPointer>(r->window));
+  // Exposures and the window manager's changes make the next frame draw even when
+  // it equals the one shown before.
   XSelectInput(d, r->window,
                KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                   PointerMotionMask | ResizeRedirectMask);
+                   PointerMotionMask | ResizeRedirectMask | ExposureMask | StructureNotifyMask);
   SetInputWindow(r->window);
   s.input_window = r->window;
 }

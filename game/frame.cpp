@@ -6,6 +6,7 @@
 
 #include "audio/audio.h"
 #include "draw2d/draw.h"
+#include "draw2d/draw2d_driver.h"
 #include "game/state.h"
 #include "platform/clock.h"
 #include "platform/polled_input.h"
@@ -27,7 +28,10 @@ int MouseZSpeed(int z) {
 
 int FPS() {
   TIME = MilliSecs();
-  if (KeyHit(70)) DEBUG = static_cast<uint8_t>(1 - DEBUG);
+  if (KeyHit(70)) {
+    DEBUG = static_cast<uint8_t>(1 - DEBUG);
+    SetQuietFrames(DEBUG == 0);  // the rate shown is that of frames drawn
+  }
   if (ClockBefore(FPSTime, TIME)) {
     FPSTime = ClockAdd(TIME, 250);
     FPSDraw = static_cast<uint16_t>(FPSCounter * 4);

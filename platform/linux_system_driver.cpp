@@ -180,6 +180,12 @@ void TLinuxSystemDriver::Translate(void* xevent) {
     case MotionNotify:
       EmitX(EVENT_MOUSEMOVE, 0, ev.xmotion.x, ev.xmotion.y);
       break;
+    case Expose:  // the window's contents were lost: it wants painting
+      if (ev.xexpose.count == 0) EmitX(EVENT_GADGETPAINT, 0, 0, 0);
+      break;
+    case ConfigureNotify:  // the window manager moved or sized it; x and y give the size
+      EmitX(EVENT_WINDOWSIZE, 0, ev.xconfigure.width, ev.xconfigure.height);
+      break;
     case ClientMessage:
       if (ev.xclient.message_type == _wm_protocols && ev.xclient.format == 32 &&
           static_cast<unsigned long>(ev.xclient.data.l[0]) == _wm_delete) {

@@ -104,13 +104,16 @@ TEST_F(GLWindowTest, MaskBlendDiscardsAlphaBelowHalf) {
 TEST_F(GLWindowTest, RepeatedBlendModeReachesGlOnceUntilTheContextIsReset) {
   TGLCallCounter gl;
   SetBlend(BlendAlpha);
+  driver_->FlushDrawing();  // recorded calls reach GL
   const int64_t calls = gl.blend_states;
   glDisable(GL_BLEND);  // behind the cache's back
   SetBlend(BlendAlpha);
+  driver_->FlushDrawing();
   EXPECT_EQ(gl.blend_states, calls);
   EXPECT_FALSE(glIsEnabled(GL_BLEND));
   driver_->ResetGLContext(g_);
   SetBlend(BlendAlpha);
+  driver_->FlushDrawing();
   EXPECT_EQ(gl.blend_states, calls + 1);
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
 }
@@ -143,6 +146,7 @@ TEST_F(GLWindowTest, RectanglesCoverExactlyTheirPixelsAndScaleAroundThePosition)
 TEST_F(GLWindowTest, ViewportScissorsAndTheFullWindowSwitchesScissoringOff) {
   Fill(0, 0, 0);
   SetViewport(20, 30, 40, 50);
+  driver_->FlushDrawing();  // recorded calls reach GL
   EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
   SetClsColor(255, 0, 0);
   Cls();
@@ -152,6 +156,7 @@ TEST_F(GLWindowTest, ViewportScissorsAndTheFullWindowSwitchesScissoringOff) {
   EXPECT_EQ(Pixel(59, 79), (TRGBA{255, 0, 0, 255}));
   EXPECT_EQ(Pixel(60, 80), (TRGBA{0, 0, 0, 255}));
   SetViewport(0, 0, kW, kH);
+  driver_->FlushDrawing();
   EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
 }
 

@@ -1,0 +1,132 @@
+// Quiet frames: a flip whose frame equals the one on screen is neither drawn nor
+// swapped, while the screen and every read-back still show what drawing every
+// frame would show.
+#include <GL/gl.h>
+
+#include "draw2d/draw2d_driver.h"
+#include "draw2d/glx_graphics.h"
+#include "platform/event.h"
+#include "platform/system.h"
+#include "tests/draw2d/gl_fixture.h"
+
+// Xlib last: its macros clash with the test framework.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+constexpr TRGBA kRed{255, 0, 0, 255}, kGreen{0, 255, 0, 255}, kBlue{0, 0, 255, 255};
+
+// Clears to grey and draws a square in the colour the state holds.
+void Scene() {
+  SetClsColor(50, 50, 50);
+  Cls();
+  SetBlend(BlendSolid);
+  DrawRect(20, 20, 40, 40);
+}
+
+void Scene(int r, int g, int b) {
+  SetColor(r, g, b);
+  Scene();
+}
+
+Ref<TImage> Square(int colour) {
+  Ref<TImage> image = CreateImage(8, 8, 1, 0);
+  LockImage(image)->ClearPixels(colour);
+  return image;
+}
+
+class QuietFrames : public GLWindowTest {
+ protected:
+  // What the window shows, as the X server has it.
+  TRGBA Shown(int x, int y) {
+    XImage* image = XGetImage(SystemDisplay(), GLCurrentRecord()->window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return TRGBA{-1, -1, -1, -1};
+    const unsigned long p = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return TRGBA{int(p >> 16 & 255), int(p >> 8 & 255), int(p & 255), 255};
+  }
+  // Flips and tells whether that flip drew and swapped.
+  bool FlipDrew() {
+    const int64_t drawn = driver_->FramesDrawn();
+    Flip(0);
+    return driver_->FramesDrawn() != drawn;
+  }
+};
+
+TEST_F(QuietFrames, OnlyFramesThatDifferFromTheScreenAreDrawn) {
+  Scene(255, 0, 0);
+  EXPECT_TRUE(FlipDrew());
+  Scene(255, 0, 0);  // starts from the state the first one left
+  EXPECT_TRUE(FlipDrew());
+  Scene(255, 0, 0);
+  EXPECT_FALSE(FlipDrew());
+  EXPECT_EQ(Shown(30, 30), kRed);
+  Scene(0, 0, 255);
+  EXPECT_TRUE(FlipDrew());
+  EXPECT_EQ(Shown(30, 30), kBlue);
+
+  // The same calls from another starting state: the colour set at the end of the
+  // frame before.
+  for (TRGBA want : {kBlue, kGreen}) {
+    Scene();
+    SetColor(0, 255, 0);
+    EXPECT_TRUE(FlipDrew());
+    EXPECT_EQ(Shown(30, 30), want);
+  }
+
+  // A read-back of a frame the screen already shows sees that frame, not whatever
+  // the back buffer held; the frame is then drawn.
+  Scene(255, 0, 0);
+  Flip(0);
+  Scene(0, 0, 255);
+  Flip(0);
+  Scene(0, 0, 255);
+  EXPECT_EQ(Pixel(30, 30), kBlue);
+  EXPECT_TRUE(FlipDrew());
+
+  // A frame that does not clear first draws over what the buffer held.
+  DrawRect(20, 20, 40, 40);
+  EXPECT_TRUE(FlipDrew());
+  DrawRect(20, 20, 40, 40);
+  EXPECT_TRUE(FlipDrew());
+}
+
+TEST_F(QuietFrames, NewTexturesWindowEventsAndTheSwitchMakeTheFrameDraw) {
+  SetColor(255, 255, 255);
+  // A picture in the place of another one that is gone: same texture, same
+  // coordinates, other texels.
+  for (int colour : {int(0xffff0000u), int(0xff00ff00u)}) {
+    Ref<TImage> square = Square(colour);
+    Scene();
+    DrawImage(square, 100, 100);
+    EXPECT_TRUE(FlipDrew());
+  }
+  EXPECT_EQ(Shown(102, 102), kGreen);
+  // Pixels written into a dynamic image.
+  Ref<TImage> square = Square(int(0xffff0000u));
+  for (int colour : {int(0xffff0000u), int(0xff0000ffu)}) {
+    LockImage(square)->ClearPixels(colour);
+    Scene();
+    DrawImage(square, 100, 100);
+    EXPECT_TRUE(FlipDrew());
+  }
+  EXPECT_EQ(Shown(102, 102), kBlue);
+
+  Scene();
+  DrawImage(square, 100, 100);
+  EXPECT_FALSE(FlipDrew());
+  EmitEvent(CreateEvent(EVENT_GADGETPAINT));  // exposed: the window lost its contents
+  Scene();
+  DrawImage(square, 100, 100);
+  EXPECT_TRUE(FlipDrew());
+
+  SetQuietFrames(false);
+  for (int i = 0; i < 2; ++i) {
+    Scene();
+    EXPECT_TRUE(FlipDrew());
+  }
+  SetQuietFrames(true);
+}
+
+}  // namespace
