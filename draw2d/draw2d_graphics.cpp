@@ -87,7 +87,7 @@ void TDraw2DGraphics::ClearCurrent() {
   SetCurrentDraw2DDriver(nullptr);
 }
 
-Ref<TDraw2DGraphics> TDraw2DGraphics::Current() { return S().current; }
+const Ref<TDraw2DGraphics>& TDraw2DGraphics::Current() { return S().current; }
 
 Ref<TDraw2DGraphics> TDraw2DGraphics::Create(const Ref<TGraphics>& graphics,
                                              const Ref<TDraw2DDriver>& driver) {

@@ -32,6 +32,7 @@ struct TDraw2DGraphics : TGraphics {
   virtual void MakeCurrent();
 
   static void ClearCurrent();
-  static Ref<TDraw2DGraphics> Current();
+  // Copy it to hold it across calls that may close or switch graphics.
+  static const Ref<TDraw2DGraphics>& Current();
   static Ref<TDraw2DGraphics> Create(const Ref<TGraphics>& graphics, const Ref<TDraw2DDriver>& driver);
 };

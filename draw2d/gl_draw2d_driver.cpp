@@ -16,7 +16,7 @@
 #include "draw2d/glx_graphics.h"
 #include "pixmap/pixmap.h"
 
-Ref<TGLDraw2DDriver> GLDraw2DDriver() {
+const Ref<TGLDraw2DDriver>& GLDraw2DDriver() {
   // Never destroyed: frames released during static destruction still reach it.
   static Ref<TGLDraw2DDriver>* d = new Ref<TGLDraw2DDriver>(std::make_shared<TGLDraw2DDriver>());
   return *d;

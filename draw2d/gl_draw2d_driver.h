@@ -173,6 +173,6 @@ struct TGLDraw2DDriver : TDraw2DDriver {
 void ListenForWindowChanges();
 
 // The one driver object.
-Ref<TGLDraw2DDriver> GLDraw2DDriver();
+const Ref<TGLDraw2DDriver>& GLDraw2DDriver();
 // Installs it as the current graphics driver with GraphicsFlagBackBuffer.
 void InstallGLDraw2DDriver();

@@ -1,9 +1,9 @@
 // Images: frames, pixmaps and graphics sequences, loading, locking, grabbing and
 // drawing. Leans on the pixmap loaders, the current Draw2D driver and the drawing
-// state's origin (draw.h).
+// state's origin.
 #include "draw2d/image.h"
 
-#include "draw2d/draw.h"
+#include "draw2d/draw2d_graphics.h"
 #include "draw2d/draw2d_driver.h"
 #include "draw2d/graphics.h"
 #include "draw2d/image_frame.h"
@@ -84,8 +84,9 @@ Ref<TImage> TImage::LoadAnim(const Ref<TPixmap>& pixmap, int cell_w, int cell_h,
   return image;
 }
 
-Ref<TImageFrame> TImage::Frame(int index) {
-  if (!ValidIndex(*this, index)) return nullptr;
+const Ref<TImageFrame>& TImage::Frame(int index) {
+  static const Ref<TImageFrame> none;
+  if (!ValidIndex(*this, index)) return none;
   const size_t i = size_t(index);
   if (seqs[i] != GraphicsSeq()) {
     // The old frame (and its atlas slot) is released only after the new one is
@@ -165,10 +166,10 @@ void DrawImage(const Ref<TImage>& image, float x, float y, int frame) {
   if (!image) return;
   const float x0 = -image->handle_x, y0 = -image->handle_y;
   const float x1 = x0 + float(image->width), y1 = y0 + float(image->height);
-  Ref<TImageFrame> f = image->Frame(frame);
+  const Ref<TImageFrame>& f = image->Frame(frame);
   if (!f) return;
-  float ox = 0, oy = 0;
-  GetOrigin(ox, oy);
+  const TDraw2DGraphics* g = TDraw2DGraphics::Current().get();
+  const float ox = g ? g->origin_x : 0, oy = g ? g->origin_y : 0;
   f->Draw(x0, y0, x1, y1, x + ox, y + oy);
 }
 

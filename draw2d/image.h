@@ -23,7 +23,7 @@ struct TImage : TObject {
 
   // The driver frame of frame index, made again when the graphics sequence changed;
   // null when there is no pixmap, no driver, or the driver could not make it.
-  Ref<TImageFrame> Frame(int index);
+  const Ref<TImageFrame>& Frame(int index);
   // The frame's pixmap (a fresh, cleared RGBA one if it had none). write drops the
   // driver frame so the next draw uploads the pixels again.
   Ref<TPixmap> Lock(int index, bool read, bool write);

@@ -51,7 +51,7 @@ void TImageFont::Draw(const std::u16string& text, float x, float y, float ix, fl
     Ref<TImageGlyph> glyph = ImageGlyph(g);
     if (!glyph) continue;
     if (glyph->_image) {
-      if (Ref<TImageFrame> frame = glyph->_image->Frame(0)) {
+      if (const Ref<TImageFrame>& frame = glyph->_image->Frame(0)) {
         const float gx = float(glyph->_x), gy = float(glyph->_y);
         frame->Draw(0, 0, float(glyph->_image->width), float(glyph->_image->height),
                     x + gx * ix + gy * iy, y + gx * jx + gy * jy);
