@@ -15,7 +15,7 @@
 #include <utility>
 #include <thread>
 
-#include "private_x.h"
+#include "tests/support/private_x.h"
 #include "soak_game.h"
 
 #include <X11/Xlib.h>

@@ -8,6 +8,7 @@
 #include "platform/event.h"
 #include "platform/system.h"
 #include "tests/draw2d/gl_fixture.h"
+#include "tests/support/private_x.h"
 
 // Xlib last: its macros clash with the test framework.
 #include <X11/Xlib.h>
@@ -36,8 +37,13 @@ Ref<TImage> Square(int colour) {
   return image;
 }
 
+// On a server of its own: another test's window over this one would expose it.
 class QuietFrames : public GLWindowTest {
  protected:
+  void SetUp() override {
+    UsePrivateXServer();
+    GLWindowTest::SetUp();
+  }
   // What the window shows, as the X server has it.
   TRGBA Shown(int x, int y) {
     XImage* image = XGetImage(SystemDisplay(), GLCurrentRecord()->window, x, y, 1, 1, AllPlanes, ZPixmap);

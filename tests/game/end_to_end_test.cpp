@@ -25,7 +25,7 @@
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
-#include "private_x.h"
+#include "tests/support/private_x.h"
 #include "tests/support/env.h"
 #include "tests/support/limited_child.h"
 #include "tests/support/motif_writers.h"

@@ -13,7 +13,7 @@
 #include "platform/polled_input.h"
 #include "platform/system.h"
 #include "platform/ustring.h"
-#include "private_x.h"
+#include "tests/support/private_x.h"
 #include "tests/support/env.h"
 #if __has_include("assets/assets.h")
 #include "assets/assets.h"

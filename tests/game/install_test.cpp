@@ -27,7 +27,7 @@
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
-#include "private_x.h"
+#include "tests/support/private_x.h"
 #include "tests/support/env.h"
 #include "tests/support/gl_window.h"
 #include "tests/support/temp_dir.h"

@@ -3,7 +3,7 @@
 find_package(X11 REQUIRED)
 add_executable(game_soak_player ${PROJECT_SOURCE_DIR}/tools/soak_player.cpp
                                 ${PROJECT_SOURCE_DIR}/tools/soak_game.cpp
-                                ${CMAKE_CURRENT_SOURCE_DIR}/private_x.cpp)
-target_include_directories(game_soak_player PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+                                ${PROJECT_SOURCE_DIR}/tests/support/private_x.cpp)
+target_include_directories(game_soak_player PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
 target_link_libraries(game_soak_player PRIVATE X11::X11 X11::Xtst)
 add_dependencies(game_soak_player Tessolino)

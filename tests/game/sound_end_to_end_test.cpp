@@ -31,7 +31,7 @@
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
 #include "platform/ustring.h"
-#include "private_x.h"
+#include "tests/support/private_x.h"
 #include "tests/support/env.h"
 #include "tests/support/pulse_server.h"
 #include "tests/support/temp_dir.h"

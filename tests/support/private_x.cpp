@@ -1,6 +1,6 @@
 // Starts a private Xvfb through -displayfd, which reports the display it chose;
 // it is stopped by the kernel when the test process ends.
-#include "private_x.h"
+#include "tests/support/private_x.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
