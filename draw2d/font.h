@@ -18,6 +18,7 @@ struct TGlyph : TObject {
 struct TFont : TObject {
   virtual int Style() = 0;
   virtual int Height() = 0;
+  virtual int Ascend() { return 0; }  // line top to baseline, in pixels
   virtual int CountGlyphs() = 0;
   virtual int CharToGlyph(int code) = 0;        // glyph index or -1
   virtual Ref<TGlyph> LoadGlyph(int index) = 0;  // null only for an index out of range

@@ -36,6 +36,7 @@ struct TFreeTypeFont : TFont {
 
   int Style() override { return _style; }
   int Height() override { return _height; }
+  int Ascend() override { return _ascend; }
   int CountGlyphs() override { return int(_glyphs.size()); }
   int CharToGlyph(int code) override;
   Ref<TGlyph> LoadGlyph(int index) override;

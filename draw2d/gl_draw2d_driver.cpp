@@ -64,9 +64,83 @@ namespace {
 void CurrentSize(int& w, int& h) {
   w = h = 0;
   int d = 0, hz = 0, f = 0;
-  if (Ref<TDraw2DGraphics> g = TDraw2DGraphics::Current()) g->GetSettings(w, h, d, hz, f);
+  if (const Ref<TDraw2DGraphics>& g = TDraw2DGraphics::Current()) g->GetSettings(w, h, d, hz, f);
 }
+
+// Where the current window shows the drawing space (one pixel per unit when it
+// has no record of its own).
+TPixelView View() {
+  TPixelView v = CurrentPixelView();
+  if (v.window_w <= 0 || v.window_h <= 0) {
+    int w = 0, h = 0;
+    CurrentSize(w, h);
+    v = FitPixelView(w, h, w, h);
+  }
+  return v;
+}
+
+// A rectangle of the drawing space in window pixels, from the top left.
+struct TPixelRect {
+  int x0, y0, x1, y1;
+};
+
+TPixelRect ToPixels(const TPixelView& v, float x, float y, float w, float h) {
+  auto px = [&v](float u) { return int(std::lround(u * v.scale)); };
+  return {v.x + px(x), v.y + px(y), v.x + px(x + w), v.y + px(y + h)};
+}
+
+// The whole drawing space in pixels; bars lie around it when it is not the window.
+TPixelRect Space(const TPixelView& v) { return ToPixels(v, 0, 0, float(v.width), float(v.height)); }
+
+bool HasBars(const TPixelView& v, const TPixelRect& r) {
+  return r.x0 > 0 || r.y0 > 0 || r.x1 < v.window_w || r.y1 < v.window_h;
+}
+
+bool SameView(const TPixelView& a, const TPixelView& b) {
+  return a.width == b.width && a.height == b.height && a.window_w == b.window_w &&
+         a.window_h == b.window_h && a.scale == b.scale && a.x == b.x && a.y == b.y;
+}
+
 }  // namespace
+
+void TGLDraw2DDriver::ApplyView() {
+  const TPixelView v = View();
+  const TPixelRect r = Space(v);
+  glViewport(r.x0, v.window_h - r.y1, r.x1 - r.x0, r.y1 - r.y0);
+  glPointSize(v.scale);
+  glLineWidth(_line_width * v.scale);
+  _applied_view = v;
+}
+
+bool TGLDraw2DDriver::FollowView() {
+  if (SameView(View(), _applied_view)) return false;
+  ApplyView();
+  GlViewport(_viewport[0], _viewport[1], _viewport[2], _viewport[3]);
+  return true;
+}
+
+void TGLDraw2DDriver::ClearBars() {
+  const TPixelView v = View();
+  const TPixelRect r = Space(v);
+  if (!HasBars(v, r)) return;
+  GLfloat colour[4];
+  GLint box[4];
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+  glClearColor(0, 0, 0, 1);
+  glEnable(GL_SCISSOR_TEST);
+  const int w = v.window_w, h = v.window_h;
+  const TPixelRect bars[4] = {{0, 0, r.x0, h}, {r.x1, 0, w, h}, {r.x0, 0, r.x1, r.y0}, {r.x0, r.y1, r.x1, h}};
+  for (const TPixelRect& b : bars) {
+    if (b.x1 <= b.x0 || b.y1 <= b.y0) continue;
+    glScissor(b.x0, h - b.y1, b.x1 - b.x0, b.y1 - b.y0);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  glScissor(box[0], box[1], box[2], box[3]);
+  if (!scissor) glDisable(GL_SCISSOR_TEST);
+  glClearColor(colour[0], colour[1], colour[2], colour[3]);
+}
 
 void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
   FlushDrawing();
@@ -83,7 +157,7 @@ void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
   glOrtho(0, w, h, 0, -1, 1);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  glViewport(0, 0, w, h);
+  ApplyView();
   glColor4ubv(_color);
 }
 
@@ -148,20 +222,28 @@ void TGLDraw2DDriver::GlClsColor(int r, int g, int b) {
 void TGLDraw2DDriver::GlViewport(int x, int y, int width, int height) {
   if (!HasContext()) return;
   FlushBatch();
+  _viewport[0] = x;
+  _viewport[1] = y;
+  _viewport[2] = width;
+  _viewport[3] = height;
   int gw = 0, gh = 0;
   CurrentSize(gw, gh);
-  if (x == 0 && y == 0 && width == gw && height == gh) {
+  const TPixelView v = View();
+  if (x == 0 && y == 0 && width == gw && height == gh && !HasBars(v, Space(v))) {
     glDisable(GL_SCISSOR_TEST);
   } else {
+    // In pixels: the drawing space may be scaled and lie between bars.
+    const TPixelRect r = ToPixels(v, float(x), float(y), float(width), float(height));
     glEnable(GL_SCISSOR_TEST);
-    glScissor(x, gh - y - height, width, height);
+    glScissor(r.x0, v.window_h - r.y1, r.x1 - r.x0, r.y1 - r.y0);
   }
 }
 
 void TGLDraw2DDriver::GlLineWidth(float width) {
   if (!HasContext()) return;
   FlushBatch();
-  glLineWidth(width);
+  _line_width = width;
+  glLineWidth(width * View().scale);
 }
 
 void TGLDraw2DDriver::SetBatching(bool on) {
@@ -346,6 +428,7 @@ void TGLDraw2DDriver::GlRect(float x0, float y0, float x1, float y1, float tx, f
 void TGLDraw2DDriver::GlCls() {
   if (!HasContext()) return;
   FlushBatch();
+  ClearBars();
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
@@ -410,34 +493,41 @@ void TGLDraw2DDriver::GlPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
   DisableTex();  // a textured glDrawPixels would be tinted by the bound texture
   const int saved = _blend_mode;
   GlBlend(BlendSolid);
+  // The raster position moves in window pixels; the pixmap's pixels take as many
+  // window pixels as a unit does.
+  const float s = View().scale;
   glRasterPos2i(0, 0);
-  glBitmap(0, 0, 0, 0, float(x), -float(y + flipped->height), nullptr);
+  glBitmap(0, 0, 0, 0, float(x) * s, -float(y + flipped->height) * s, nullptr);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, flipped->pitch / 4);
+  if (s != 1) glPixelZoom(s, s);
   glDrawPixels(flipped->width, flipped->height, GL_RGBA, GL_UNSIGNED_BYTE, flipped->pixels);
+  if (s != 1) glPixelZoom(1, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   Drew();
   GlBlend(saved);
 }
 
 Ref<TPixmap> TGLDraw2DDriver::GrabPixmap(int x, int y, int width, int height) {
-  if (width <= 0 || height <= 0) return nullptr;
-  Ref<TPixmap> out = CreatePixmap(width, height, FormatRGBA8888);
+  if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return nullptr;
+  const bool context = HasContext();
+  if (context) FlushDrawing();
+  // The rectangle at the window's resolution: scale times its size in units.
+  const TPixelView v = context ? View() : TPixelView{};
+  const TPixelRect want = ToPixels(v, float(x), float(y), float(width), float(height));
+  Ref<TPixmap> out = CreatePixmap(want.x1 - want.x0, want.y1 - want.y0, FormatRGBA8888);
   if (!out) return nullptr;
   out->ClearPixels(0);  // whatever lies outside the window reads as transparent black
-  if (!HasContext()) return out;
-  FlushDrawing();
-  int gw = 0, gh = 0;
-  CurrentSize(gw, gh);
-  const int cx0 = std::max(x, 0), cy0 = std::max(y, 0);
-  const int cx1 = std::min<int64_t>(int64_t(x) + width, gw), cy1 = std::min<int64_t>(int64_t(y) + height, gh);
+  if (!context) return out;
+  const int cx0 = std::max(want.x0, 0), cy0 = std::max(want.y0, 0);
+  const int cx1 = std::min(want.x1, v.window_w), cy1 = std::min(want.y1, v.window_h);
   if (cx1 <= cx0 || cy1 <= cy0) return out;
   const int cw = cx1 - cx0, ch = cy1 - cy0;
   std::vector<unsigned char> rows(size_t(cw) * size_t(ch) * 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glReadPixels(cx0, gh - cy1, cw, ch, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+  glReadPixels(cx0, v.window_h - cy1, cw, ch, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
   for (int r = 0; r < ch; ++r) {  // GL's first row is the bottom one
-    std::memcpy(out->PixelPtr(cx0 - x, cy0 - y + r), rows.data() + size_t(ch - 1 - r) * cw * 4,
+    std::memcpy(out->PixelPtr(cx0 - want.x0, cy0 - want.y0 + r), rows.data() + size_t(ch - 1 - r) * cw * 4,
                 size_t(cw) * 4);
   }
   return out;

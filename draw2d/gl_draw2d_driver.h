@@ -17,6 +17,7 @@
 #include "draw2d/draw2d_graphics.h"
 #include "draw2d/frame_record.h"
 #include "draw2d/gl_draw_listener.h"
+#include "draw2d/glx_window_scale.h"
 #include "draw2d/texture_atlas.h"
 
 struct TGLDraw2DDriver : TDraw2DDriver {
@@ -116,6 +117,13 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   void ReleaseNow(const TRelease& release);
   bool HasContext() const;
 
+  // The window's pixels: the GL viewport over the drawing space, point size and
+  // line width at its scale; FollowView applies a view the window manager changed.
+  void ApplyView();
+  bool FollowView();
+  // Black around a drawing space that does not fill the window.
+  void ClearBars();
+
   // The calls as GL sees them, also used by the replay.
   void GlBlend(int mode);
   void GlAlpha(float alpha);
@@ -154,6 +162,10 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   std::vector<TRelease> _releases;  // waiting for the next flush
   TTextureAtlas _atlas;
   TGLDrawListener* _listener = nullptr;
+
+  TPixelView _applied_view;
+  int _viewport[4] = {};
+  float _line_width = 1;
 
   // Quiet frames.
   static constexpr int kStateWords = 17;  // blend, alpha, colour, clear colour, viewport, transform, line width

@@ -247,6 +247,7 @@ void TGLDraw2DDriver::ReplayOne(TFrameRecord::TReader& in) {
 }
 
 void TGLDraw2DDriver::Materialise() {
+  if (HasContext() && FollowView()) _force = true;
   if (!Pending()) return;
   _must_draw = true;
   _replaying = true;

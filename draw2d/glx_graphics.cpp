@@ -194,17 +194,19 @@ bool CreateRecordWindow(TGLContextRecord* r, XSetWindowAttributes& swa, unsigned
   r->colormap = XCreateColormap(s.display, root, vi->visual, AllocNone);
   swa.border_pixel = 0;
   swa.colormap = r->colormap;
-  r->window = XCreateWindow(s.display, root, 0, 0, static_cast<unsigned>(r->width),
-                            static_cast<unsigned>(r->height), 0, vi->depth, InputOutput,
+  r->window = XCreateWindow(s.display, root, 0, 0, static_cast<unsigned>(r->view.window_w),
+                            static_cast<unsigned>(r->view.window_h), 0, vi->depth, InputOutput,
                             vi->visual, mask | CWBorderPixel | CWColormap, &swa);
   return r->window != 0;
 }
 
-bool CreateWindowed(TGLContextRecord* r, int width, int height) {
+// The window takes the desktop's scale: width x height units, each scale pixels wide.
+bool CreateWindowed(TGLContextRecord* r, int width, int height, int scale) {
   r->kind = 2;
   r->width = width;
   r->height = height;
   if (width <= 0 || height <= 0) return false;
+  r->view = FitPixelView(width, height, width * scale, height * scale);
   XSetWindowAttributes swa = {};
   swa.event_mask = StructureNotifyMask | ResizeRedirectMask;
   return CreateRecordWindow(r, swa, CWEventMask);
@@ -214,6 +216,7 @@ bool CreateWindowed(TGLContextRecord* r, int width, int height) {
 bool CreateFullScreen(TGLContextRecord* r, int width, int height, int hertz) {
   TGLXState& s = S();
   if (!SwitchVideoMode(s.display, s.screen, width, height, hertz, r->width, r->height)) return false;
+  r->view = FitPixelView(r->width, r->height, r->width, r->height);
   r->kind = 3;  // from here on, discarding the record restores the mode
   XSetWindowAttributes swa = {};
   swa.override_redirect = True;
@@ -259,6 +262,7 @@ void ShowWindow(TGLContextRecord* r, bool full) {
                KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                    PointerMotionMask | ResizeRedirectMask | ExposureMask | StructureNotifyMask);
   SetInputWindow(r->window);
+  SetPointerView(r->view.scale, r->view.x, r->view.y);
   s.input_window = r->window;
 }
 
@@ -280,8 +284,9 @@ TGLContextRecord* CreateRecord(int width, int height, int depth, int hertz, int 
   r->hertz = hertz;
   r->flags = flags;
   TXErrorTrap trap(s.display);
+  const int scale = is_shared ? 1 : WindowScaleFor(s.display, width, height);
   const bool made = full ? CreateFullScreen(r, width, height, hertz)
-                         : CreateWindowed(r, is_shared ? 100 : width, is_shared ? 100 : height);
+                         : CreateWindowed(r, is_shared ? 100 : width, is_shared ? 100 : height, scale);
   if (!made || trap.Failed()) return Discard(r);
   if (!CreateContext(r, is_shared ? nullptr : ShareList(), trap)) return Discard(r);
   NameWindow(s.display, r->window);
@@ -310,6 +315,7 @@ bool PrepareAttached(TGLContextRecord* r) {
   TGLXState& s = S();
   Display* d = s.display;
   if (!QueryWindowSize(r->window, r->width, r->height)) return false;
+  r->view = FitPixelView(r->width, r->height, r->width, r->height);
   if (r->context) return true;
   if (!EnsureShared()) return false;
   TXErrorTrap trap(d);
@@ -371,6 +377,7 @@ Ref<TGraphics> TGLGraphicsDriver::AttachGraphics(unsigned long widget, int flags
   r->flags = flags;
   r->window = widget;
   QueryWindowSize(widget, r->width, r->height);
+  r->view = FitPixelView(r->width, r->height, r->width, r->height);
   auto g = std::make_shared<TGLGraphics>();
   g->_context = r;
   return g;
@@ -475,3 +482,8 @@ void CloseGLGraphicsDriver() {
 void SetWindowCheck(TWindowCheck check) { S().window_check = check; }
 
 TGLContextRecord* GLCurrentRecord() { return S().current; }
+
+TPixelView CurrentPixelView() {
+  const TGLContextRecord* r = S().current;
+  return r ? r->view : TPixelView{};
+}

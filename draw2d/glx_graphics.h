@@ -6,16 +6,19 @@
 #pragma once
 #include <vector>
 
+#include "draw2d/glx_window_scale.h"
 #include "draw2d/graphics.h"
 
 struct __GLXcontextRec;
 
 // The native window record. kind: 1 attached to a foreign window, 2 windowed,
-// 3 full screen.
+// 3 full screen (a switched video mode). width and height are the drawing space;
+// view says where it lies in the window's pixels.
 struct TGLContextRecord {
   int kind = 0;
   int width = 0;
   int height = 0;
+  TPixelView view;
   int depth = 24;
   int hertz = 0;
   int flags = 0;
@@ -89,3 +92,5 @@ void SetWindowCheck(TWindowCheck check);
 
 // The record made current last; null when none is.
 TGLContextRecord* GLCurrentRecord();
+// The current record's view (one pixel per unit over its size without one).
+TPixelView CurrentPixelView();

@@ -2,7 +2,10 @@
 // the built-in bitmap, text drawing through image frames and text measuring.
 #include "draw2d/image_font.h"
 
+#include <cmath>
+
 #include "draw2d/default_font_data.h"
+#include "draw2d/glx_graphics.h"
 #include "draw2d/image.h"
 #include "draw2d/image_frame.h"
 #include "pixmap/pixmap.h"
@@ -33,6 +36,22 @@ Ref<TImageGlyph> TImageFont::ImageGlyph(int index) {
   if (Ref<TGlyph> src = _src_font->LoadGlyph(index)) {
     glyph->_advance = src->Advance();
     src->GetRect(glyph->_x, glyph->_y, glyph->_w, glyph->_h);
+    glyph->_draw_x = float(glyph->_x);
+    glyph->_draw_y = float(glyph->_y);
+    glyph->_draw_w = float(glyph->_w);
+    glyph->_draw_h = float(glyph->_h);
+    Ref<TGlyph> sharp = _sharp_font ? _sharp_font->LoadGlyph(index) : nullptr;
+    if (sharp && sharp->Pixels()) {
+      // The same baseline: the sharp glyph hangs from it as far as it does in its own font.
+      int x = 0, y = 0, w = 0, h = 0;
+      sharp->GetRect(x, y, w, h);
+      const float k = float(_sharp_scale);
+      glyph->_draw_x = float(x) / k;
+      glyph->_draw_y = float(_src_font->Ascend()) - float(_sharp_font->Ascend() - y) / k;
+      glyph->_draw_w = float(w) / k;
+      glyph->_draw_h = float(h) / k;
+      src = sharp;
+    }
     if (auto pixmap = std::dynamic_pointer_cast<TPixmap>(src->Pixels())) {
       glyph->_image = TImage::Load(pixmap, _imageFlags, 0, 0, 0);
     }
@@ -52,9 +71,8 @@ void TImageFont::Draw(const std::u16string& text, float x, float y, float ix, fl
     if (!glyph) continue;
     if (glyph->_image) {
       if (const Ref<TImageFrame>& frame = glyph->_image->Frame(0)) {
-        const float gx = float(glyph->_x), gy = float(glyph->_y);
-        frame->Draw(0, 0, float(glyph->_image->width), float(glyph->_image->height),
-                    x + gx * ix + gy * iy, y + gx * jx + gy * jy);
+        const float gx = glyph->_draw_x, gy = glyph->_draw_y;
+        frame->Draw(0, 0, glyph->_draw_w, glyph->_draw_h, x + gx * ix + gy * iy, y + gx * jx + gy * jy);
       }
     }
     x += ix * glyph->_advance;
@@ -79,6 +97,9 @@ Ref<TImageFont> TImageFont::Load(const std::u16string& source, int size, int sty
   font->_src_font = src;
   font->_glyphs.resize(size_t(src->CountGlyphs() > 0 ? src->CountGlyphs() : 0));
   font->_imageFlags = (style & FontSmooth) ? (ImageFiltered | ImageMipmapped) : 0;
+  // Glyphs as sharp as the window's pixels; metrics stay those of the asked size.
+  const int k = int(std::ceil(CurrentPixelView().scale));
+  if (k > 1 && (font->_sharp_font = LoadFont(source, size * k, style))) font->_sharp_scale = k;
   return font;
 }
 
@@ -98,8 +119,8 @@ Ref<TImageFont> TImageFont::CreateDefault() {
   for (int j = 0; j < 96; ++j) {
     auto glyph = std::make_shared<TImageGlyph>();
     glyph->_advance = 8;
-    glyph->_w = 8;
-    glyph->_h = 16;
+    glyph->_w = glyph->_draw_w = 8;
+    glyph->_h = glyph->_draw_h = 16;
     // Each cell is a window onto the sheet; uploads honour its pitch.
     glyph->_image = TImage::Load(sheet->Window(8 * j, 0, 8, 16), 0, 0, 0, 0);
     font->_glyphs[size_t(j)] = glyph;

@@ -14,6 +14,9 @@ struct TImageGlyph : TGlyph {
   Ref<TImage> _image;
   float _advance = 0;
   int _x = 0, _y = 0, _w = 0, _h = 0;
+  // Where the image is drawn, in units: the rectangle above, or for a glyph
+  // rendered at the window's resolution its own rectangle scaled down.
+  float _draw_x = 0, _draw_y = 0, _draw_w = 0, _draw_h = 0;
 
   Ref<TObject> Pixels() override;
   float Advance() override { return _advance; }
@@ -22,6 +25,10 @@ struct TImageGlyph : TGlyph {
 
 struct TImageFont : TFont {
   Ref<TFont> _src_font;  // null for the built-in font
+  // In a window of more than one pixel per unit: the source at that many times its
+  // size, whose glyphs are drawn at the positions and advances of _src_font's.
+  Ref<TFont> _sharp_font;
+  int _sharp_scale = 1;
   std::vector<Ref<TImageGlyph>> _glyphs;
   int _imageFlags = 0;
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -138,7 +139,7 @@ void TLinuxSystemDriver::Translate(void* xevent) {
   XEvent& ev = *static_cast<XEvent*>(xevent);
   switch (ev.type) {
     case KeyPress: {
-      EmitX(EVENT_KEYDOWN, KeyCodeOf(ev.xkey), ev.xkey.x, ev.xkey.y);
+      EmitAt(EVENT_KEYDOWN, KeyCodeOf(ev.xkey), ev.xkey.x, ev.xkey.y);
       char buf[16];
       KeySym sym;
       int n = XLookupString(&ev.xkey, buf, 15, &sym, nullptr);
@@ -155,30 +156,30 @@ void TLinuxSystemDriver::Translate(void* xevent) {
         if (next.type == KeyPress && next.xkey.keycode == ev.xkey.keycode &&
             static_cast<uint32_t>(next.xkey.time - ev.xkey.time) <= 1) {
           XNextEvent(_display, &next);
-          EmitX(EVENT_KEYREPEAT, code, next.xkey.x, next.xkey.y);
+          EmitAt(EVENT_KEYREPEAT, code, next.xkey.x, next.xkey.y);
           break;
         }
       }
-      EmitX(EVENT_KEYUP, code, ev.xkey.x, ev.xkey.y);
+      EmitAt(EVENT_KEYUP, code, ev.xkey.x, ev.xkey.y);
       break;
     }
     case ButtonPress: {
       const auto& b = ev.xbutton;
       if (b.button == Button4) {
-        EmitX(EVENT_MOUSEWHEEL, 1, b.x, b.y);
+        EmitAt(EVENT_MOUSEWHEEL, 1, b.x, b.y);
       } else if (b.button == Button5) {
-        EmitX(EVENT_MOUSEWHEEL, -1, b.x, b.y);
+        EmitAt(EVENT_MOUSEWHEEL, -1, b.x, b.y);
       } else if (int n = ButtonNumber(b.button)) {
-        EmitX(EVENT_MOUSEDOWN, n, b.x, b.y);
+        EmitAt(EVENT_MOUSEDOWN, n, b.x, b.y);
       }
       break;  // buttons above 5 (extra buttons, horizontal wheel): nothing
     }
     case ButtonRelease: {
-      if (int n = ButtonNumber(ev.xbutton.button)) EmitX(EVENT_MOUSEUP, n, ev.xbutton.x, ev.xbutton.y);
+      if (int n = ButtonNumber(ev.xbutton.button)) EmitAt(EVENT_MOUSEUP, n, ev.xbutton.x, ev.xbutton.y);
       break;
     }
     case MotionNotify:
-      EmitX(EVENT_MOUSEMOVE, 0, ev.xmotion.x, ev.xmotion.y);
+      EmitAt(EVENT_MOUSEMOVE, 0, ev.xmotion.x, ev.xmotion.y);
       break;
     case Expose:  // the window's contents were lost: it wants painting
       if (ev.xexpose.count == 0) EmitX(EVENT_GADGETPAINT, 0, 0, 0);
@@ -197,9 +198,20 @@ void TLinuxSystemDriver::Translate(void* xevent) {
   }
 }
 
+void TLinuxSystemDriver::EmitAt(int id, int data, int x, int y) {
+  const auto unit = [this](int pixel, int origin) {
+    return int(std::floor(float(pixel - origin) / _view_scale));
+  };
+  EmitX(id, data, unit(x, _view_x), unit(y, _view_y));
+}
+
 void TLinuxSystemDriver::MoveMouse(int x, int y) {
   if (!_display || !_window) return;
-  XWarpPointer(_display, None, _window, 0, 0, 0, 0, x, y);
+  // To the middle of the unit's pixels, so that the motion it causes reads back as x, y.
+  const auto pixel = [this](int unit, int origin) {
+    return origin + int(std::floor((float(unit) + 0.5f) * _view_scale));
+  };
+  XWarpPointer(_display, None, _window, 0, 0, 0, 0, pixel(x, _view_x), pixel(y, _view_y));
   XFlush(_display);
 }
 

@@ -29,7 +29,15 @@ class TLinuxSystemDriver : public TSystemDriver {
 
   _XDisplay* Display() const { return _display; }
   int ConnectionFd() const;  // -1 without display
-  void SetInputWindow(unsigned long window) { _window = window; }
+  void SetInputWindow(unsigned long window) {
+    _window = window;
+    SetPointerView(1, 0, 0);
+  }
+  void SetPointerView(float scale, int x, int y) {
+    _view_scale = scale > 0 ? scale : 1;
+    _view_x = x;
+    _view_y = y;
+  }
   unsigned long InputWindow() const { return _window; }
   bool HasInvisibleCursor() const { return _cursor != 0; }
   void SetRawEventFilter(int (*fn)(void*)) { _filter = fn; }
@@ -40,6 +48,8 @@ class TLinuxSystemDriver : public TSystemDriver {
 
  private:
   void Translate(void* xevent);
+  // Emits an event whose x and y are a window pixel, given in drawing units.
+  void EmitAt(int id, int data, int x, int y);
 
   _XDisplay* _display = nullptr;
   unsigned long _window = 0;
@@ -47,6 +57,8 @@ class TLinuxSystemDriver : public TSystemDriver {
   unsigned long _wm_protocols = 0;
   unsigned long _wm_delete = 0;
   int (*_filter)(void*) = nullptr;
+  float _view_scale = 1;
+  int _view_x = 0, _view_y = 0;
 };
 
 // The driver as created by SystemDriver() (never null after that call).

@@ -80,6 +80,7 @@ void HideMouse() { SystemDriver()->SetMouseVisible(false); }
 void ShowMouse() { SystemDriver()->SetMouseVisible(true); }
 void MoveMouse(int x, int y) { SystemDriver()->MoveMouse(x, y); }
 void SetInputWindow(unsigned long xwindow) { LinuxSystemDriver()->SetInputWindow(xwindow); }
+void SetPointerView(float scale, int x, int y) { LinuxSystemDriver()->SetPointerView(scale, x, y); }
 _XDisplay* SystemDisplay() { return LinuxSystemDriver()->Display(); }
 void SetRawEventFilter(int (*fn)(void*)) { LinuxSystemDriver()->SetRawEventFilter(fn); }
 

@@ -45,6 +45,10 @@ void ShowMouse();
 void MoveMouse(int x, int y);
 // The X window of the open graphics context (0: none).
 void SetInputWindow(unsigned long xwindow);
+// The input window shows the drawing space `scale` pixels per unit from (x, y):
+// pointer positions in events and warps are in drawing units. Reset by
+// SetInputWindow.
+void SetPointerView(float scale, int x, int y);
 // The driver's X display, or null when none could be opened.
 _XDisplay* SystemDisplay();
 // A function that sees every X event (an XEvent*) before translation and consumes it
