@@ -69,12 +69,15 @@ std::string Bytes(const fs::path& p) {
 }
 
 class Program : public ::testing::Test {
- protected:
+ public:
   TempDir tmp;
   pid_t pid = -1;
   std::string window;
+  const char* scale = nullptr;  // TESSOLINO_SCALE for the next start
 
   void SetUp() override {
+    // Room for a window at twice the size, as on a 4K desktop.
+    ::setenv("TESS_X_SCREEN", "3840x2160x24", 0);
     UsePrivateXServer();
     TESS_REQUIRE_DISPLAY();
     if (!Have("xdotool") || !Have("import")) GTEST_SKIP() << "xdotool and ImageMagick's import are needed";
@@ -105,6 +108,7 @@ class Program : public ::testing::Test {
       const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(out, 1);
       ::dup2(err, 2);
+      if (scale) ::setenv("TESSOLINO_SCALE", scale, 1);
       ::execl("./Tessolino", "Tessolino", static_cast<char*>(nullptr));
       ::_exit(127);
     }
@@ -121,7 +125,14 @@ class Program : public ::testing::Test {
       }
     }
     ASSERT_FALSE(window.empty()) << "no " << size << " window appeared";
-    if (size == "800x600") std::this_thread::sleep_for(700ms);  // the menu's first frames
+    if (size != "480x320") std::this_thread::sleep_for(700ms);  // the menu's first frames
+  }
+  // From the motif selection: Escape goes back to the menu, the second one ends.
+  void Stop() {
+    Key("Escape");
+    Key("Escape");
+    EXPECT_EQ(ExitStatus(3000ms), 0);
+    window.clear();
   }
 
   void Click(int x, int y) {
@@ -236,6 +247,63 @@ TEST_F(Program, SolveShowsTheTilesInOrderAndTheQuitDialogAnswers) {
   Click(200, 350);  // "Ja, aufhören!"
   EXPECT_EQ(ExitStatus(3000ms), 0);
   EXPECT_EQ(Stderr(), "");
+}
+
+// The motif selection as the player sees it after a click at window pixel
+// (400 x, 150 x) in the menu, x the window's scale, with the pointer beside the arrows.
+Ref<TPixmap> SelectionAfterClick(Program& p, int x) {
+  p.Click(400 * x, 150 * x);
+  Shell("xdotool mousemove --window " + p.window + " " + std::to_string(750 * x) + " " + std::to_string(300 * x));
+  std::this_thread::sleep_for(300ms);
+  return p.Shot();
+}
+
+// Each x x x block of a picture averaged into one pixel.
+Ref<TPixmap> BoxDown(const Ref<TPixmap>& p, int x) {
+  Ref<TPixmap> out = CreatePixmap(PixmapWidth(p) / x, PixmapHeight(p) / x, FormatRGB888);
+  for (int y = 0; y < PixmapHeight(out); ++y)
+    for (int c = 0; c < PixmapWidth(out); ++c) {
+      int sum[3] = {};
+      for (int dy = 0; dy < x; ++dy)
+        for (int dx = 0; dx < x; ++dx)
+          for (int s = 0; s < 3; ++s) sum[s] += (ReadPixel(p, c * x + dx, y * x + dy) >> (8 * s)) & 255;
+      WritePixel(out, c, y, int(0xFF000000u | (sum[2] / (x * x)) << 16 | (sum[1] / (x * x)) << 8 | sum[0] / (x * x)));
+    }
+  return out;
+}
+
+TEST_F(Program, OnADesktopScaledTwiceTheWindowIsTwiceAsLargeAndShowsTheSameScreen) {
+  ASSERT_TRUE(MergeXResources("Xft.dpi: 192\n"));
+  scale = "1";  // the variable overrides the desktop
+  Start("800x600");
+  Ref<TPixmap> today = SelectionAfterClick(*this, 1);
+  Stop();
+  scale = nullptr;
+  Start("1600x1200");
+  Ref<TPixmap> twice = SelectionAfterClick(*this, 2);  // (800, 300) is (400, 150) in the game
+  Stop();
+  MergeXResources("Xft.dpi: 96\n");
+  ASSERT_TRUE(today && twice);
+  ASSERT_EQ(PixmapWidth(twice), 1600);
+  Ref<TPixmap> down = BoxDown(twice, 2);
+  // The pictures are magnified, the texts drawn sharper: the mean stays close and
+  // the selection's picture matches closely (nearest to the menu, it would differ).
+  long long total = 0, picture = 0, picture_pixels = 0;
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t a = Rgb(today, x, y), b = Rgb(down, x, y);
+      int d = 0;
+      for (int s = 0; s < 24; s += 8) d += std::abs(int((a >> s) & 255) - int((b >> s) & 255));
+      total += d;
+      if (x >= 150 && x < 650 && y >= 20 && y < 440) {
+        picture += d;
+        ++picture_pixels;
+      }
+    }
+  const double mean = double(total) / (800.0 * 600.0 * 3.0), picture_mean = double(picture) / (picture_pixels * 3.0);
+  std::printf("mean difference %.2f, over the motif %.2f (of 255)\n", mean, picture_mean);
+  EXPECT_LT(mean, 3.0);
+  EXPECT_LT(picture_mean, 3.0);
 }
 
 TEST_F(Program, EscapeInTheMenuEndsAtOnce) {

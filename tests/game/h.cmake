@@ -16,3 +16,11 @@ endforeach()
 if(TARGET game_screens_test)
   target_sources(game_screens_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/game_window.cpp)
 endif()
+# The whole game through real clicks once more in a window at twice the size, as
+# on a desktop scaled twice: every position still in the game's 800 x 600.
+if(TARGET game_screens_test)
+  add_test(NAME game.Screens.AWholeGameIsWonThroughRealClicksAtScaleTwo
+           COMMAND game_screens_test --gtest_filter=*.AWholeGameIsWonThroughRealClicks)
+  set_tests_properties(game.Screens.AWholeGameIsWonThroughRealClicksAtScaleTwo PROPERTIES TIMEOUT 300
+    ENVIRONMENT "TESSOLINO_SCALE=2;TESS_X_SCREEN=1920x1440x24;TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endif()

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -29,7 +30,8 @@ bool UsePrivateXServer() {
     // no client ever sees it vanish.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "+extension", "GLX",
+    const char* screen = std::getenv("TESS_X_SCREEN");
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen ? screen : "1280x1024x24", "+extension", "GLX",
            "+render", "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
     ::_exit(127);
   }
@@ -46,4 +48,11 @@ bool UsePrivateXServer() {
   ::setenv("DISPLAY", (":" + number).c_str(), 1);
   g_state = 1;
   return true;
+}
+
+bool MergeXResources(const char* text) {
+  FILE* p = ::popen("xrdb -merge -nocpp", "w");
+  if (!p) return false;
+  std::fputs(text, p);
+  return ::pclose(p) == 0;
 }
