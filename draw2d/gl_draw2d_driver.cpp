@@ -38,6 +38,7 @@ Ref<TGraphics> TGLDraw2DDriver::CreateGraphics(int width, int height, int depth,
                                                int flags) {
   FlushDrawing();
   ListenForWindowChanges();
+  ListenForWindowSize();
   Ref<TGraphics> g = GLGraphicsDriver()->CreateGraphics(width, height, depth, hertz, flags);
   if (!g) return nullptr;
   return TDraw2DGraphics::Create(g, GLDraw2DDriver());

@@ -207,6 +207,7 @@ bool CreateWindowed(TGLContextRecord* r, int width, int height, int scale) {
   r->height = height;
   if (width <= 0 || height <= 0) return false;
   r->view = FitPixelView(width, height, width * scale, height * scale);
+  r->windowed_scale = float(scale);
   XSetWindowAttributes swa = {};
   swa.event_mask = StructureNotifyMask | ResizeRedirectMask;
   return CreateRecordWindow(r, swa, CWEventMask);

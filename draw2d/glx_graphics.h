@@ -19,6 +19,8 @@ struct TGLContextRecord {
   int width = 0;
   int height = 0;
   TPixelView view;
+  float windowed_scale = 1;  // the view's scale as the window was made
+  bool full_screen = false;  // a window the window manager shows full screen
   int depth = 24;
   int hertz = 0;
   int flags = 0;
@@ -94,3 +96,5 @@ void SetWindowCheck(TWindowCheck check);
 TGLContextRecord* GLCurrentRecord();
 // The current record's view (one pixel per unit over its size without one).
 TPixelView CurrentPixelView();
+// Follows the size the window manager gives the current window (once installed).
+void ListenForWindowSize();

@@ -69,6 +69,14 @@ int GraphicsDepth();
 int GraphicsHertz();
 int GraphicsFlags();
 
+// Full screen for the current window through the window manager, without a video
+// mode switch: the drawing space is scaled to fit, with black bars; off restores
+// the window. Windows made with a full-screen depth keep their own way.
+void SetFullScreen(bool on);
+bool FullScreen();
+// On: F11 and Alt+Return toggle full screen (those presses never reach the game).
+void FullScreenKeys(bool on);
+
 // Hook id run with no data at the start of every Flip.
 int FlipHook();
 

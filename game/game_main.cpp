@@ -136,6 +136,7 @@ void main() {
   if (!PrepareMotives(kMotivesFolder)) End();
   DebugLog(u"Done");
   OpenWindow(800, 600);
+  FullScreenKeys(true);
   HideMouse();
   // Registered after the window, so it runs before the window closes: textures are
   // released while their context still exists.

@@ -185,7 +185,7 @@ void TLinuxSystemDriver::Translate(void* xevent) {
       if (ev.xexpose.count == 0) EmitX(EVENT_GADGETPAINT, 0, 0, 0);
       break;
     case ConfigureNotify:  // the window manager moved or sized it; x and y give the size
-      EmitX(EVENT_WINDOWSIZE, 0, ev.xconfigure.width, ev.xconfigure.height);
+      if (ev.xconfigure.window == _window) EmitX(EVENT_WINDOWSIZE, 0, ev.xconfigure.width, ev.xconfigure.height);
       break;
     case ClientMessage:
       if (ev.xclient.message_type == _wm_protocols && ev.xclient.format == 32 &&

@@ -306,6 +306,47 @@ TEST_F(Program, OnADesktopScaledTwiceTheWindowIsTwiceAsLargeAndShowsTheSameScree
   EXPECT_LT(picture_mean, 3.0);
 }
 
+// The window's size as X has it, "WxH".
+std::string Geometry(const std::string& window) {
+  const std::string out = Shell("xdotool getwindowgeometry " + window);
+  const size_t at = out.find("Geometry: ");
+  return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
+}
+
+std::string WaitForGeometry(const std::string& window, const std::string& want) {
+  std::string got;
+  for (int i = 0; i < 150 && (got = Geometry(window)) != want; ++i) std::this_thread::sleep_for(20ms);
+  return got;
+}
+
+TEST_F(Program, F11GoesFullScreenThroughTheWindowManagerAndBack) {
+  if (!Have("openbox")) GTEST_SKIP() << "openbox is needed as the window manager";
+  const pid_t wm = ::fork();
+  ASSERT_GE(wm, 0);
+  if (wm == 0) {
+    ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(500ms);
+  Start();
+  Key("F11");
+  EXPECT_EQ(WaitForGeometry(window, "3840x2160"), "3840x2160");
+  std::this_thread::sleep_for(300ms);
+  // 800 x 600 fitted into 3840 x 2160: 3.6 pixels a unit, from x = 480, bars beside.
+  Click(480 + int(400 * 3.6), int(150 * 3.6));  // "Spiel starten"
+  Key("Return");                                 // the first motif
+  Ref<TPixmap> shot = Shot();
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(Rgb(shot, 200, 1000), 0u) << "bar";
+  EXPECT_EQ(Rgb(shot, 480 + int(592 * 3.6), int(480 * 3.6)), 0x646464u) << "the board's side panel";
+  Key("F11");
+  EXPECT_EQ(WaitForGeometry(window, "800x600"), "800x600");
+  Key("Escape");
+  EXPECT_EQ(ExitStatus(3000ms), 0);
+  ::kill(wm, SIGTERM);
+  ::waitpid(wm, nullptr, 0);
+}
+
 TEST_F(Program, EscapeInTheMenuEndsAtOnce) {
   Start();
   Shell("xdotool mousemove --window " + window + " 100 300");
