@@ -315,7 +315,7 @@ std::string Geometry(const std::string& window) {
 
 std::string WaitForGeometry(const std::string& window, const std::string& want) {
   std::string got;
-  for (int i = 0; i < 150 && (got = Geometry(window)) != want; ++i) std::this_thread::sleep_for(20ms);
+  for (int i = 0; i < 500 && (got = Geometry(window)) != want; ++i) std::this_thread::sleep_for(20ms);
   return got;
 }
 
