@@ -204,8 +204,9 @@ bool ReadMotifFile(const std::u16string& name, std::vector<unsigned char>& bytes
 }
 
 bool IsMotifName(const std::u16string& name) {
-  const std::u16string ext = Lower(Right(name, 4));
-  return ext == u".png" || ext == u".jpg" || ext == u"jpeg";
+  const std::u16string four = Lower(Right(name, 4)), five = Lower(Right(name, 5));
+  return four == u".png" || four == u".jpg" || four == u"jpeg" || four == u"webp" || five == u".jfif" ||
+         five == u".heic" || five == u".heif" || five == u".avif";
 }
 
 bool MotifNeedsRewrite(const std::u16string& name, int width, int height) {

@@ -15,7 +15,8 @@ struct TStream;
 // The folder, relative to the program's directory (the current one at start-up).
 inline constexpr char16_t kMotivesFolder[] = u"Motives/";
 
-// The last four characters, lower-cased, are ".png", ".jpg" or "jpeg".
+// The name ends, in any case, in ".png", ".jpg", "jpeg", ".jfif", ".heic",
+// ".heif", ".avif" or "webp".
 bool IsMotifName(const std::u16string& name);
 // Rewritten when wider or higher than 512 or not named "Puzzle..." (case-sensitive).
 bool MotifNeedsRewrite(const std::u16string& name, int width, int height);

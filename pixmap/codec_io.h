@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "pixmap/picture_load.h"
 #include "pixmap/pixmap_loader.h"
@@ -15,6 +16,22 @@
 // stream into memory first, so only a loader called directly on a pipe meets it,
 // and then the pixel cap alone bounds the cost.
 size_t StreamBytesLeft(TStream& stream);
+
+// The most compressed bytes a decoder takes in: a picture at the pixel cap plus
+// room for its headers and metadata.
+size_t CompressedByteLimit();
+
+// Appends the rest of the stream to `bytes`, for the decoders that work on a
+// buffer; false when that makes more than CompressedByteLimit() or a read comes
+// up short.
+bool ReadRest(TStream& stream, std::vector<uint8_t>& bytes);
+
+// Whether `bytes` of coded data can honestly hold a picture of width x height:
+// the video codecs inside HEIF, AVIF and WebP code a flat area in next to
+// nothing (a flat 4000 x 3000 AVIF takes 395 bytes, some 30,000 pixels a
+// byte), so this allows 65,536 pixels a byte. It keeps what a small hostile
+// file can make us allocate and decode in proportion to its size.
+bool ClaimFitsBytes(int64_t width, int64_t height, size_t bytes);
 
 // Writes all `count` bytes; false when the stream accepts less.
 bool WriteAll(TStream& stream, const void* buf, size_t count);
@@ -40,3 +57,7 @@ TSizedPicture DecodeBMPPicture(TStream& stream, bool keepCut);
 // JpegIsPlain: IsPlainJpegOfSize on a stream.
 bool JpegIsPlain(TStream& stream, int width, int height);
 Ref<TPixmap> DecodeTGA(TStream& stream);
+// HEIF/HEIC and AVIF through libheif (the primary picture), and WebP through
+// libwebp (the first frame of an animation).
+Ref<TPixmap> DecodeHEIF(TStream& stream);
+Ref<TPixmap> DecodeWebP(TStream& stream);

@@ -1,5 +1,5 @@
-// Colour management with Little CMS 2: embedded ICC profiles to sRGB, and CMYK to
-// RGB. Every call makes its own lcms context (with an allocation cap and no error
+// Colour management with Little CMS 2: embedded ICC profiles and nclx colour
+// descriptions to sRGB, and CMYK to RGB. Every call makes its own lcms context (with an allocation cap and no error
 // output), so calls on different threads share nothing. A profile that already
 // describes sRGB (same colorants, same tone curves) builds no transform at all.
 #include <lcms2.h>
@@ -102,10 +102,15 @@ bool IsSRgb(Lcms& lcms, cmsHPROFILE p) {
   return true;
 }
 
+// sRGB's tone curve as a parametric curve.
+cmsToneCurve* BuildSRgbCurve(cmsContext ctx) {
+  const cmsFloat64Number params[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+  return cmsBuildParametricToneCurve(ctx, 4, params);
+}
+
 // Grey with sRGB's tone curve: what a grey picture means on an sRGB screen.
 cmsHPROFILE SRgbGrey(Lcms& lcms) {
-  const cmsFloat64Number params[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
-  cmsToneCurve* curve = cmsBuildParametricToneCurve(lcms.ctx(), 4, params);
+  cmsToneCurve* curve = BuildSRgbCurve(lcms.ctx());
   if (!curve) return nullptr;
   cmsHPROFILE p = cmsCreateGrayProfileTHR(lcms.ctx(), cmsD50_xyY(), curve);
   cmsFreeToneCurve(curve);
@@ -149,6 +154,60 @@ TConversion ConversionFor(Lcms& lcms, cmsHPROFILE in, bool grey) {
   return TConversion::Rgb;
 }
 
+// RGB or RGBA pixels from the profile's colours to sRGB's, alpha kept.
+bool RgbToSRgb(Lcms& lcms, cmsHPROFILE in, TPixmap& pixmap) {
+  const bool alpha = pixmap.format == FormatRGBA8888;
+  const cmsUInt32Number type = alpha ? TYPE_RGBA_8 : TYPE_RGB_8;
+  cmsHTRANSFORM t = lcms.Transform(in, type, lcms.Keep(cmsCreate_sRGBProfileTHR(lcms.ctx())), type,
+                                   alpha ? cmsFLAGS_COPY_ALPHA : 0);
+  if (!t) return false;
+  TransformRows(t, pixmap);
+  return true;
+}
+
+// Chromaticities of the H.273 colour primaries: red, green, blue, white.
+struct Primaries {
+  double rx, ry, gx, gy, bx, by, wx, wy;
+};
+constexpr Primaries kBt709 = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
+constexpr Primaries kBt470M = {0.67, 0.33, 0.21, 0.71, 0.14, 0.08, 0.310, 0.316};
+constexpr Primaries kBt601Pal = {0.64, 0.33, 0.29, 0.60, 0.15, 0.06, 0.3127, 0.3290};
+constexpr Primaries kBt601Ntsc = {0.630, 0.340, 0.310, 0.595, 0.155, 0.070, 0.3127, 0.3290};
+constexpr Primaries kGenericFilm = {0.681, 0.319, 0.243, 0.692, 0.145, 0.049, 0.310, 0.316};
+constexpr Primaries kBt2020 = {0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290};
+constexpr Primaries kDciP3 = {0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.314, 0.351};
+constexpr Primaries kDisplayP3 = {0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290};
+constexpr Primaries kEbu3213 = {0.630, 0.340, 0.295, 0.605, 0.155, 0.077, 0.3127, 0.3290};
+
+// Unspecified (2) and reserved (0) primaries are taken for BT.709, which sRGB shares.
+const Primaries* PrimariesFor(int code) {
+  switch (code) {
+    case 0: case 1: case 2: return &kBt709;
+    case 4: return &kBt470M;
+    case 5: return &kBt601Pal;
+    case 6: case 7: return &kBt601Ntsc;
+    case 8: return &kGenericFilm;
+    case 9: return &kBt2020;
+    case 11: return &kDciP3;
+    case 12: return &kDisplayP3;
+    case 22: return &kEbu3213;
+    default: return nullptr;
+  }
+}
+
+// A transfer characteristic as sRGB's curve, or as a pure gamma in tenths; -1
+// for curves that need more than a profile (PQ, HLG) or are unknown.
+constexpr int kSRgbCurve = 0;
+int CurveFor(int code) {
+  switch (code) {
+    case 0: case 1: case 2: case 6: case 13: case 14: case 15: return kSRgbCurve;
+    case 4: return 22;
+    case 5: return 28;
+    case 8: return 10;
+    default: return -1;
+  }
+}
+
 }  // namespace
 
 bool ProfileChangesColours(const uint8_t* icc, size_t size, bool grey) {
@@ -172,13 +231,24 @@ bool ProfileToSRgb(TPixmap& pixmap, bool grey, const uint8_t* icc, size_t size) 
     return true;
   }
   if (conversion == TConversion::None) return false;
-  const bool alpha = f == FormatRGBA8888;
-  const cmsUInt32Number type = alpha ? TYPE_RGBA_8 : TYPE_RGB_8;
-  cmsHTRANSFORM t = lcms.Transform(in, type, lcms.Keep(cmsCreate_sRGBProfileTHR(lcms.ctx())), type,
-                                   alpha ? cmsFLAGS_COPY_ALPHA : 0);
-  if (!t) return false;
-  TransformRows(t, pixmap);
-  return true;
+  return RgbToSRgb(lcms, in, pixmap);
+}
+
+bool NclxToSRgb(TPixmap& pixmap, int primaries, int transfer) {
+  if (pixmap.format != FormatRGB888 && pixmap.format != FormatRGBA8888) return false;
+  const Primaries* p = PrimariesFor(primaries);
+  const int curve = CurveFor(transfer);
+  if (!p || curve < 0 || (p == &kBt709 && curve == kSRgbCurve)) return false;
+  Lcms lcms;
+  if (!lcms.ctx()) return false;
+  cmsToneCurve* tone = curve == kSRgbCurve ? BuildSRgbCurve(lcms.ctx()) : cmsBuildGamma(lcms.ctx(), curve / 10.0);
+  if (!tone) return false;
+  cmsToneCurve* tones[3] = {tone, tone, tone};
+  const cmsCIExyYTRIPLE rgb = {{p->rx, p->ry, 1}, {p->gx, p->gy, 1}, {p->bx, p->by, 1}};
+  const cmsCIExyY white = {p->wx, p->wy, 1};
+  cmsHPROFILE in = lcms.Keep(cmsCreateRGBProfileTHR(lcms.ctx(), &white, &rgb, tones));
+  cmsFreeToneCurve(tone);
+  return in && RgbToSRgb(lcms, in, pixmap);
 }
 
 Ref<TPixmap> CmykToRgb(const TPixmap& cmyk, bool inverted, const uint8_t* icc, size_t size) {

@@ -29,6 +29,15 @@ bool ProfileToSRgb(TPixmap& pixmap, bool grey, const uint8_t* icc, size_t size);
 // profile; builds no transform.
 bool ProfileChangesColours(const uint8_t* icc, size_t size, bool grey);
 
+// Converts RGB or RGBA pixels in place to sRGB from the colours an nclx box
+// (HEIF, AVIF) names by ITU-T H.273 code points: colour primaries (BT.709,
+// BT.601, BT.2020, DCI-P3, Display P3, ...) and transfer characteristics (sRGB,
+// whose treatment BT.709-style video curves share as viewers do, gamma 2.2 or
+// 2.8, linear). Nothing is changed for sRGB itself, for unspecified values, or
+// for curves without a fixed mapping to a screen (PQ, HLG); returns whether the
+// pixels were converted.
+bool NclxToSRgb(TPixmap& pixmap, int primaries, int transfer);
+
 // CMYK bytes (four per pixel in a 4-byte pixmap, as libjpeg decodes them) to a new
 // FormatRGB888 pixmap: through the ICC profile when it is a usable CMYK one, else
 // with the plain formula R = (255 - C) x (255 - K) / 255. `inverted` is Adobe's

@@ -1,7 +1,8 @@
 // The loader chain: registration (newest first), the built-in loaders in start
-// order BMP, PNG, TGA, JPEG, and loading a source through the chain. No exception
+// order BMP, PNG, TGA, JPEG, WebP, HEIF, and loading a source through the chain. No exception
 // leaves a loader: a stream error, an exhausted allocation or anything else thrown
 // while decoding is a refusal, so hostile input can only ever give null.
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -27,9 +28,9 @@ struct TSpooledStream : TRamStream {
 
 // A stream that cannot tell its size (a pipe) is read into memory first, so that
 // the decoders can weigh headers against the bytes. It costs what arrives, and at
-// most a picture at the cap plus room for its headers; more gives null.
+// most CompressedByteLimit(); more gives null.
 Ref<TStream> Spool(TStream& stream) {
-  const size_t limit = PixelByteLimit() + (size_t(1) << 20);
+  const size_t limit = CompressedByteLimit();
   auto mem = std::make_shared<TSpooledStream>();
   unsigned char piece[65536];
   for (size_t n; (n = stream.ReadFully(piece, sizeof piece)) > 0;) {
@@ -56,6 +57,8 @@ struct TPixmapLoaderBMP : TBuiltinLoader<DecodeBMP> {};
 struct TPixmapLoaderPNG : TBuiltinLoader<DecodePNG> {};
 struct TPixmapLoaderTGA : TBuiltinLoader<DecodeTGA> {};
 struct TPixmapLoaderJPG : TBuiltinLoader<DecodeJPeg> {};
+struct TPixmapLoaderWebP : TBuiltinLoader<DecodeWebP> {};
+struct TPixmapLoaderHEIF : TBuiltinLoader<DecodeHEIF> {};
 
 TPixmapLoader::TPixmapLoader() {
   _succ = g_head;
@@ -69,6 +72,8 @@ TPixmapLoader* PixmapLoaders() {
     static TPixmapLoaderPNG png;
     static TPixmapLoaderTGA tga;
     static TPixmapLoaderJPG jpg;
+    static TPixmapLoaderWebP webp;
+    static TPixmapLoaderHEIF heif;
     return true;
   }();
   (void)started;
@@ -80,6 +85,22 @@ size_t StreamBytesLeft(TStream& stream) {
   if (pos < 0) return SIZE_MAX;
   const int size = stream.Size();
   return size > pos ? static_cast<size_t>(size - pos) : 0;
+}
+
+size_t CompressedByteLimit() { return PixelByteLimit() + (size_t(1) << 20); }
+
+bool ReadRest(TStream& stream, std::vector<uint8_t>& bytes) {
+  const size_t left = StreamBytesLeft(stream), had = bytes.size();
+  if (left > CompressedByteLimit() || had > CompressedByteLimit() - left) return false;
+  bytes.resize(had + left);
+  return stream.ReadFully(bytes.data() + had, left) == left;
+}
+
+bool ClaimFitsBytes(int64_t width, int64_t height, size_t bytes) {
+  constexpr int64_t kPixelsPerByte = int64_t(1) << 16;
+  if (width < 1 || height < 1 || bytes == 0) return false;
+  const int64_t room = static_cast<int64_t>(std::min<size_t>(bytes, size_t(1) << 40)) * kPixelsPerByte;
+  return width <= room && height <= room / width;
 }
 
 bool WriteAll(TStream& stream, const void* buf, size_t count) {
@@ -143,3 +164,5 @@ Ref<TPixmap> LoadPixmapPNG(const TUrl& source) { return LoadFromSource(source, D
 Ref<TPixmap> LoadPixmapJPeg(const TUrl& source) { return LoadFromSource(source, DecodeJPeg); }
 Ref<TPixmap> LoadPixmapBMP(const TUrl& source) { return LoadFromSource(source, DecodeBMP); }
 Ref<TPixmap> LoadPixmapTGA(const TUrl& source) { return LoadFromSource(source, DecodeTGA); }
+Ref<TPixmap> LoadPixmapHEIF(const TUrl& source) { return LoadFromSource(source, DecodeHEIF); }
+Ref<TPixmap> LoadPixmapWebP(const TUrl& source) { return LoadFromSource(source, DecodeWebP); }

@@ -1,5 +1,5 @@
-// Turning streams into pixmaps: the loader chain (tried newest first: JPEG, TGA, PNG,
-// BMP), the per-format entry points, and the JPEG and PNG writers. Sources and
+// Turning streams into pixmaps: the loader chain (tried newest first: HEIF, WebP,
+// JPEG, TGA, PNG, BMP), the per-format entry points, and the JPEG and PNG writers. Sources and
 // destinations are stream URLs (paths, "incbin::" names, or streams).
 #pragma once
 #include "pixmap/pixmap.h"
@@ -25,6 +25,11 @@ Ref<TPixmap> LoadPixmapPNG(const TUrl& source);
 Ref<TPixmap> LoadPixmapJPeg(const TUrl& source);
 Ref<TPixmap> LoadPixmapBMP(const TUrl& source);
 Ref<TPixmap> LoadPixmapTGA(const TUrl& source);
+// HEIF/HEIC and AVIF: the primary picture, upright (its rotation and mirroring
+// applied) and in sRGB, with alpha when it has one.
+Ref<TPixmap> LoadPixmapHEIF(const TUrl& source);
+// WebP, still or animated (then the first frame), in sRGB, with alpha when it has one.
+Ref<TPixmap> LoadPixmapWebP(const TUrl& source);
 
 // Baseline JPEG at `quality` (1..100). Returns 1 only when the whole file was
 // written and closed; 0 for an empty or too-large pixmap, an unopenable

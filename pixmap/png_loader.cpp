@@ -5,8 +5,9 @@
 // trivial locals that owns the recovery point; C++ exceptions from the stream are
 // caught in the read callback and rethrown only after libpng is torn down. The
 // header's size is weighed against the bytes of the file before any allocation. An
-// iCCP profile converts the pixels to sRGB (pixmap/photo.h). Data that ends early
-// (rows missing, or no end chunk) is refused, or kept as far as it came when asked.
+// iCCP profile converts the pixels to sRGB and an eXIf orientation turns them
+// upright (pixmap/photo.h). Data that ends early (rows missing, or no end chunk)
+// is refused, or kept as far as it came when asked.
 #include <png.h>
 
 #include <csetjmp>
@@ -84,6 +85,17 @@ bool PngReadRows(png_structp png, png_infop info, png_bytepp rows) {
   return true;
 }
 
+// The orientation an eXIf chunk (a bare TIFF block, as in a JPEG's EXIF segment
+// after its "Exif\0\0" header) gives; 1 without one.
+int PngOrientation(png_structp png, png_infop info) {
+  png_uint_32 size = 0;
+  png_bytep tiff = nullptr;
+  if (!png_get_eXIf_1(png, info, &size, &tiff) || !tiff || size == 0) return 1;
+  std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0};
+  exif.insert(exif.end(), tiff, tiff + size);
+  return ExifOrientation(exif.data(), exif.size());
+}
+
 struct PngReadGuard {
   png_structp png = nullptr;
   png_infop info = nullptr;
@@ -112,8 +124,8 @@ TSizedPicture DecodePNGPicture(TStream& stream, bool keepCut) {
     png_set_user_limits(g.png, 65535, 65535);  // the pixel cap below decides the rest
     png_set_chunk_malloc_max(g.png, kMaxLibpngAlloc);
     // Text and suggested palettes are never used: skip them unread.
-    static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf";
-    png_set_keep_unknown_chunks(g.png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 5);
+    static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0sPLT";
+    png_set_keep_unknown_chunks(g.png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 4);
 
     // A header claiming more rows than the bytes left could inflate to is refused
     // before the pixmap is allocated.
@@ -153,6 +165,7 @@ TSizedPicture DecodePNGPicture(TStream& stream, bool keepCut) {
           const bool grey = iccBytes >= 20 && std::memcmp(icc + 16, "GRAY", 4) == 0;
           ProfileToSRgb(*pixmap, grey, icc, iccBytes);
         }
+        pixmap = OrientPixmap(pixmap, PngOrientation(g.png, g.info));
       } else {
         pixmap = nullptr;
       }
