@@ -8,6 +8,7 @@
 // thread, so that a thread limit cannot stop them.
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -82,6 +83,10 @@ Ref<TPixmap> DecodePrimary(HeifContext& h, size_t codedBytes) {
   // starts threads for each); HEVC goes to the decoder of heif_hevc.h whatever
   // this names.
   h.options->decoder_id = "aom";
+  // No picture met while decoding this one (tiles, alpha, what libheif derives
+  // from them) may be larger than it, give or take coding blocks.
+  heif_context_set_maximum_image_size_limit(h.ctx, std::max(w, h0) + 129);
+  const THevcBounds bounds(w, h0);
   if (!Ok(heif_decode_image(h.handle, &h.image, heif_colorspace_RGB,
                             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, h.options)))
     return nullptr;

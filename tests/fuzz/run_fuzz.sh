@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs each harness for a bounded time, the picture loaders seeded from the public
-# corpora. Usage: run_fuzz.sh <folder with fuzz_* programs> [seconds] [harness...]
+# corpora and from wallpaper photos encoded with the real encoders (format_seeds.sh).
+# Usage: run_fuzz.sh <folder with fuzz_* programs> [seconds] [harness...]
 # Working corpora and findings stay in <folder>/work/<harness>/. $FUZZ_BIN, when
 # set, names the folder of the programs instead (the work folder stays <folder>).
 set -eu
@@ -8,7 +9,7 @@ out=$1
 bin=${FUZZ_BIN:-$1}
 secs=${2:-60}
 shift 2 2>/dev/null || shift $#
-harnesses=${*:-png jpeg bmp tga chain exif icc save}
+harnesses=${*:-png jpeg bmp tga chain exif icc heif webp save}
 here=$(cd "$(dirname "$0")" && pwd)
 data=${TESS_TESTDATA:-$here/../../../shared/testdata}
 
@@ -26,7 +27,9 @@ for h in $harnesses; do
   work=$out/work/$h
   mkdir -p "$work/corpus" "$work/findings"
   case $h in
-    png) seed "$work/corpus" '*.png' pngsuite png-image-rs-bugfixes ;;
+    png) seed "$work/corpus" '*.png' pngsuite png-image-rs-bugfixes
+         "$here/format_seeds.sh" png "$work/corpus" ;;
+    heif|webp) "$here/format_seeds.sh" "$h" "$work/corpus" ;;
     jpeg) seed "$work/corpus" '*.jpg' jpeg-libjpeg-turbo jpeg-image-rs-jpeg-decoder jpeg-pillow ;;
     bmp) seed "$work/corpus" '*.bmp' bmpsuite ;;
     tga) printf '\000\000\002\000\000\000\000\000\000\000\000\000\002\000\002\000\030\040' > "$work/corpus/seed.tga"
