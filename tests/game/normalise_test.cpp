@@ -2,7 +2,8 @@
 // content decides the decoder, that a failed or throwing write never damages a
 // picture, that the thread count changes no byte, that a stopped pass and a crashed
 // one leave no temporary file, that the current directory always comes back, and
-// that rewritten photos are upright, free of moire and keep their file mode.
+// that rewritten photos are upright, free of moire and keep their file mode, and
+// that phones' and browsers' formats of real photos come out as well as JPEGs.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -22,6 +23,7 @@
 #include "game/motives.h"
 #include "game/normalise.h"
 #include "game/state.h"
+#include "pixmap/photo.h"
 #include "pixmap/pixmap.h"
 #include "pixmap/pixmap_loader.h"
 #include "platform/stream.h"
@@ -29,6 +31,7 @@
 #include "tests/support/env.h"
 #include "tests/support/jpeg_segments.h"
 #include "tests/support/motif_writers.h"
+#include "tests/support/photo_formats.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -489,10 +492,54 @@ TEST_F(Normalise, TheFolderLockDecidesWhoRemovesTemporaryFilesAndWhoPasses) {
                                             "beach.png", "tessolino-1.tmp"}));
 }
 
+TEST_F(Normalise, PhoneAndBrowserFormatsOfRealPhotosComeOutUprightInSRgbLikeTheJpeg) {
+  // Each photo given as its own JPEG, and in Display P3 with the profile (as
+  // phones take them) as HEIC, AVIF and WebP from the real encoders, as an AVIF
+  // that says P3 by its nclx box alone, and as a HEIC stored turned with irot and
+  // an EXIF tag that says the same.
+  const char* photos[] = {"Dune.jpg", "FreshFlower.jpg"};
+  const fs::path work = tmp.path() / "work";
+  fs::create_directories(work);
+  for (const char* name : photos) {
+    const std::string photo = WallpaperPhoto(name), stem = fs::path(name).stem().string();
+    if (photo.empty()) GTEST_SKIP() << "needs the photos of mate-backgrounds";
+    const std::string p3 = (work / (stem + "-p3.jpg")).string(), to = (dir / stem).string();
+    ASSERT_TRUE(LanczosReference(photo, (work / (stem + "-ref.png")).string()));
+    ASSERT_TRUE(DisplayP3Copy(photo, p3));
+    fs::copy_file(photo, to + ".jpg");
+    fs::copy_file(p3, to + "-p3.jpg");
+    ASSERT_TRUE(RunQuietly("heif-enc -q 95 '" + p3 + "' -o '" + to + ".heic'"));
+    ASSERT_TRUE(RunQuietly("avifenc -s 8 --min 0 --max 8 '" + p3 + "' '" + to + ".avif'"));
+    ASSERT_TRUE(RunQuietly("avifenc -s 8 --min 0 --max 8 --ignore-icc --cicp 12/13/6 '" + p3 + "' '" + to +
+                           "-nclx.avif'"));
+    ASSERT_TRUE(RunQuietly("cwebp -quiet -q 95 -metadata icc '" + p3 + "' -o '" + to + ".webp'"));
+    // Turned a quarter to the left as stored; irot (orientation 6) turns it back.
+    ASSERT_TRUE(WriteTurnedHeic(OrientPixmap(LoadPixmap(TUrl(photo)), 8), 6, to + "-turned.HEIC"));
+  }
+  EXPECT_EQ(Run(), 7 * 2);
+  // Each against the JPEG it was encoded from, all against the reference made
+  // from the original.
+  for (const char* name : photos) {
+    const std::string stem = (dir / fs::path(name).stem()).string();
+    const Ref<TPixmap> ref = LoadPixmap(TUrl((work / (fs::path(name).stem().string() + "-ref.png")).string()));
+    auto psnr = [&](const std::string& kind) {
+      EXPECT_TRUE(IsJpeg(stem + kind)) << stem + kind;
+      return Psnr(LoadPixmap(TUrl(stem + kind)), ref);
+    };
+    const double jpeg = psnr(".jpg"), p3 = psnr("-p3.jpg");
+    EXPECT_GT(jpeg, 28.0) << name;
+    EXPECT_GT(psnr("-turned.HEIC"), jpeg - 0.5) << name << ": " << jpeg << " dB as JPEG";
+    for (const char* kind : {".heic", ".avif", "-nclx.avif", ".webp"})
+      EXPECT_GT(psnr(kind), p3 - 0.5) << stem + kind << ": " << p3 << " dB as JPEG in Display P3";
+  }
+}
+
 TEST(MotifNames, LastFourCharactersLowerCasedAndCaseSensitivePrefix) {
-  for (const char16_t* yes : {u"a.png", u"b.JPG", u"c.jpeg", u"d.JPEG", u"ejpeg", u".png"})
+  for (const char16_t* yes : {u"a.png", u"b.JPG", u"c.jpeg", u"d.JPEG", u"ejpeg", u".png", u"f.heic", u"g.HEIF",
+                              u"h.avif", u"i.WebP", u"jwebp", u"k.jfif", u"l.JFIF"})
     EXPECT_TRUE(IsMotifName(yes)) << ToOSBytes(yes);
-  for (const char16_t* no : {u"a.gif", u"notes.txt", u"a.pn", u"png", u"a.png.bak"})
+  for (const char16_t* no : {u"a.gif", u"notes.txt", u"a.pn", u"png", u"a.png.bak", u"heic", u"a.heics",
+                             u"a.avifs", u"a.jfi", u"a.hei"})
     EXPECT_FALSE(IsMotifName(no)) << ToOSBytes(no);
   EXPECT_FALSE(MotifNeedsRewrite(u"Puzzle1.png", 400, 300));
   EXPECT_FALSE(MotifNeedsRewrite(u"Puzzle.png", 512, 512));

@@ -1,7 +1,11 @@
 // Photos as cameras and print workflows write them: EXIF orientation in all eight
-// values and in broken forms, CMYK and YCCK JPEGs made from a photo, and loading
-// for a display size (reduced JPEG scale, full upright size).
+// values (in JPEG and PNG) and in broken forms, CMYK and YCCK JPEGs made from a photo, and loading
+// for a display size (reduced JPEG scale, full upright size); phones' and
+// browsers' formats made by their real encoders: alpha, animations, files cut
+// short or lying about their size, and a thread limit.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +21,8 @@
 #include "tests/support/env.h"
 #include "tests/support/hostile_files.h"
 #include "tests/support/jpeg_segments.h"
+#include "tests/support/limited_child.h"
+#include "tests/support/photo_formats.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -102,6 +108,13 @@ TEST(Orientation, AllEightValuesLoadUprightInBothByteOrders) {
       const TSizedPicture sized = LoadForSize(file, 8, 8);
       EXPECT_EQ(sized.width, 64) << o;
       EXPECT_EQ(sized.height, 32) << o;
+      // A PNG's eXIf chunk holds the same TIFF block without the "Exif\0\0".
+      TempDir dir;
+      ASSERT_EQ(SavePixmapPNG(Stored(u, o), TUrl(dir.str() + "/s.png")), 1);
+      const std::string png =
+          InsertPngChunk(FileBytes(dir.str() + "/s.png"), "eXIf", ExifOrientationBlock(o, big).substr(6));
+      EXPECT_LT(MeanDiff(Load(png, LoadPixmapPNG), u), 1.0) << "PNG, orientation " << o << (big ? " MM" : " II");
+      EXPECT_EQ(LoadForSize(png, 8, 8).width, 64) << "PNG, orientation " << o;
     }
   }
 }
@@ -283,4 +296,85 @@ TEST(Cmyk, YcckWithAdobeInversionAndPlainCmykMadeFromAPhotoDecodeToItsColours) {
     EXPECT_EQ(half.pixmap->width, 64);
     EXPECT_EQ(half.width, 128);
   }
+}
+
+namespace {
+
+// A 64 x 48 picture for the encoders: colour bands, and when `alpha` is set
+// opacity falling from left to right.
+std::string PngFor(const TempDir& dir, const std::string& name, uint32_t colour, bool alpha) {
+  Ref<TPixmap> p = CreatePixmap(64, 48, alpha ? FormatRGBA8888 : FormatRGB888);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const uint32_t a = alpha ? 255u - static_cast<uint32_t>(x) * 4 : 255u;
+      WritePixel(p, x, y, static_cast<int>(a << 24 | (y < 24 ? colour : colour ^ 0x00FFFF00u)));
+    }
+  const std::string path = dir.str() + "/" + name;
+  EXPECT_EQ(SavePixmapPNG(p, TUrl(path)), 1);
+  return path;
+}
+
+// Encodes with a tool (its command line with IN and OUT filled in) and returns the file.
+std::string Encoded(const TempDir& dir, const std::string& in, const std::string& out, std::string cmd) {
+  const std::string path = dir.str() + "/" + out;
+  cmd.replace(cmd.find("IN"), 2, "'" + in + "'");
+  cmd.replace(cmd.find("OUT"), 3, "'" + path + "'");
+  EXPECT_TRUE(RunQuietly(cmd)) << cmd;
+  return FileBytes(path);
+}
+
+}  // namespace
+
+TEST(PhoneFormats, AlphaStaysAlphaAndAnAnimationShowsItsFirstFrame) {
+  TempDir dir;
+  const std::string png = PngFor(dir, "a.png", 0xE02020, true);
+  const Ref<TPixmap> original = LoadPixmapPNG(TUrl(png));
+  for (const char* cmd : {"heif-enc -q 90 IN -o OUT", "avifenc -s 8 --min 0 --max 10 IN OUT",
+                          "cwebp -quiet -q 90 -exact IN -o OUT", "cwebp -quiet -lossless -exact IN -o OUT"}) {
+    const std::string file = Encoded(dir, png, std::string("out.") + (cmd[0] == 'c' ? "webp" : cmd[0] == 'a' ? "avif" : "heic"), cmd);
+    const Ref<TPixmap> p = Load(file, LoadPixmap);
+    ASSERT_NE(p, nullptr) << cmd;
+    EXPECT_EQ(p->format, FormatRGBA8888) << cmd;
+    EXPECT_LT(MeanDiff(p, original), 6.0) << cmd;
+    for (int x : {0, 31, 63}) EXPECT_NEAR(ReadPixel(p, x, 10) >> 24 & 0xFF, 255 - 4 * x, 8) << cmd << " at " << x;
+  }
+  // Two frames; only the first is shown, also when the second one is lossy.
+  const std::string first = PngFor(dir, "f1.png", 0x2020E0, false), second = PngFor(dir, "f2.png", 0x20E020, false);
+  const std::string anim = Encoded(dir, first, "anim.webp", "img2webp -lossless IN -lossy " + second + " -o OUT");
+  const Ref<TPixmap> frame = Load(anim, LoadPixmapWebP);
+  EXPECT_LT(MeanDiff(frame, LoadPixmapPNG(TUrl(first))), 1.0);
+  EXPECT_LT(MeanDiff(Load(anim, LoadPixmap), LoadPixmapPNG(TUrl(first))), 1.0);
+}
+
+TEST(PhoneFormats, CutOrLyingFilesAreRefusedCheaplyAndAThreadLimitStopsNoDecoder) {
+  TempDir dir;
+  const std::string png = PngFor(dir, "p.png", 0xE0A020, false);
+  const std::string heic = Encoded(dir, png, "p.heic", "heif-enc -q 80 IN -o OUT");
+  const std::string avif = Encoded(dir, png, "p.avif", "avifenc -s 8 IN OUT");
+  const std::string webp = Encoded(dir, png, "p.webp", "cwebp -quiet IN -o OUT");
+  for (const std::string* f : {&heic, &avif, &webp}) {
+    ASSERT_NE(Load(*f, LoadPixmap), nullptr);
+    EXPECT_EQ(Load(f->substr(0, f->size() * 6 / 10), LoadPixmap), nullptr) << "cut to 60 %";
+  }
+  // Fuzzing found these: a sequence header coding a far larger picture than the
+  // file claims, and a picture libheif derived 256 times as wide and high. Each
+  // made libheif ask for over a gigabyte.
+  for (const char* name : {"heif-coded-larger-than-claimed.heic", "heif-derived-larger-than-claimed.heic"}) {
+    const std::string file = FileBytes(SourceDir() + "/tests/pixmap/data/" + name);
+    ASSERT_FALSE(file.empty()) << name;
+    const ChildOutcome c = RunInChild([&] { return Load(file, LoadPixmap) == nullptr; }, 0);
+    EXPECT_TRUE(c.finished && c.passed) << name << ": " << c.Describe();
+    EXPECT_LT(c.peakKiB, 64 << 10) << name;
+  }
+  // libde265 started a thread for every picture, and waited for ever when that
+  // failed; dav1d would not start at all. Now one thread does it all.
+  const ChildOutcome c = RunInChild(
+      [&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return false;
+        const rlimit one{1, 1};
+        if (::setrlimit(RLIMIT_NPROC, &one) != 0) return false;
+        return Load(heic, LoadPixmap) && Load(avif, LoadPixmap) && Load(webp, LoadPixmap);
+      },
+      0, 60);
+  EXPECT_TRUE(c.finished && c.passed) << c.Describe();
 }

@@ -1,5 +1,7 @@
-// Byte-level builders for EXIF and ICC segments in test JPEGs.
+// Byte-level builders for EXIF and ICC segments in test JPEGs, and PNG chunks.
 #include "tests/support/jpeg_segments.h"
+
+#include <zlib.h>
 
 namespace {
 
@@ -47,4 +49,14 @@ std::string InsertSegment(const std::string& jpeg, int marker, const std::string
   Put(seg, static_cast<uint32_t>(payload.size() + 2), 2, true);
   seg += payload;
   return jpeg.substr(0, 2) + seg + jpeg.substr(2);
+}
+
+std::string InsertPngChunk(const std::string& png, const std::string& type, const std::string& data) {
+  std::string chunk;
+  Put(chunk, static_cast<uint32_t>(data.size()), 4, true);
+  chunk += type + data;
+  const auto* body = reinterpret_cast<const Bytef*>(chunk.data() + 4);
+  Put(chunk, static_cast<uint32_t>(crc32(0, body, static_cast<uInt>(chunk.size() - 4))), 4, true);
+  constexpr size_t kAfterHeader = 8 + 25;  // signature, IHDR
+  return png.substr(0, kAfterHeader) + chunk + png.substr(kAfterHeader);
 }
