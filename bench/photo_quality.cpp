@@ -1,4 +1,4 @@
-// Quality of the motif rewrite on real photos: for every JPEG or PNG in the folder
+// Quality of the motif rewrite on real photos: for every picture in the folder
 // given on the command line, our normalisation (NormaliseMotif) and ImageMagick's
 // `convert IN -resize 512x512! -quality 75 OUT` are measured against a carefully
 // made reference, `convert IN -auto-orient -profile sRGB -filter Lanczos -resize
@@ -10,7 +10,8 @@
 // Usage: bench_photo_quality FOLDER [--variants]
 // --variants also measures, for each photo, a copy stored turned a quarter with
 // the tag that says so (ImageMagick and exiftool) and a copy converted to Adobe
-// RGB with its profile (ImageMagick), as phones and cameras write them.
+// RGB with its profile (ImageMagick), as phones and cameras write them, and
+// copies encoded as HEIC, AVIF and WebP (heif-enc, avifenc, cwebp).
 //
 // ImageMagick runs as /usr/bin/convert with a policy of its own
 // (MAGICK_CONFIGURE_PATH): Debian's default caps memory and area so low that big
@@ -48,7 +49,7 @@ std::string Quote(const fs::path& p) {
   return q + "'";
 }
 
-bool Run(const std::string& cmd) { return std::system((cmd + " 2>/dev/null").c_str()) == 0; }
+bool Run(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
 
 void WritePolicy(const fs::path& dir) {
   std::ofstream(dir / "policy.xml") << "<policymap>\n"
@@ -136,9 +137,7 @@ int main(int argc, char** argv) {
   const bool variants = argc > 2 && std::string(argv[2]) == "--variants";
   std::vector<fs::path> photos;
   for (const auto& e : fs::directory_iterator(argv[1])) {
-    std::string ext = e.path().extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-    if (e.is_regular_file() && (ext == ".jpg" || ext == ".jpeg" || ext == ".png")) photos.push_back(e.path());
+    if (e.is_regular_file() && IsMotifName(FromOSBytes(e.path().filename().string()))) photos.push_back(e.path());
   }
   std::sort(photos.begin(), photos.end());
   const fs::path work = fs::temp_directory_path() / ("tess_photo_quality_" + std::to_string(getpid()));
@@ -175,6 +174,15 @@ int main(int argc, char** argv) {
     if (Run("/usr/bin/convert " + Quote(photo) + " -profile " + Quote(work / "srgb.icc") + " -profile " +
             Quote(work / "adobergb.icc") + " -quality 95 " + Quote(adobe)))
       report(adobe, "  in Adobe RGB");
+    // As phones and browsers store it, by their real encoders.
+    for (auto [tool, out] : {std::pair{"heif-enc -q 90 IN -o OUT", "photo.heic"},
+                             {"avifenc -s 8 --min 0 --max 16 IN OUT", "photo.avif"},
+                             {"cwebp -quiet -q 90 -metadata icc IN -o OUT", "photo.webp"}}) {
+      std::string cmd = tool;
+      cmd.replace(cmd.find("IN"), 2, Quote(photo));
+      cmd.replace(cmd.find("OUT"), 3, Quote(work / out));
+      if (Run(cmd)) report(work / out, std::string("  as ") + (out + 6));
+    }
   }
   if (rows.empty()) return 1;
   double worst = 1e9, sumOurs = 0, sumIm = 0, tOurs = 0, tIm = 0;
