@@ -1,7 +1,8 @@
 // Colour management with Little CMS 2: embedded ICC profiles and nclx colour
-// descriptions to sRGB, and CMYK to RGB. Every call makes its own lcms context (with an allocation cap and no error
-// output), so calls on different threads share nothing. A profile that already
-// describes sRGB (same colorants, same tone curves) builds no transform at all.
+// descriptions to sRGB, and CMYK to RGB. Every call makes its own lcms context
+// (with an allocation cap and no error output), so calls on different threads
+// share nothing. A profile that already describes sRGB (same colorants, same
+// tone curves) builds no transform at all.
 #include <lcms2.h>
 #include <lcms2_plugin.h>
 

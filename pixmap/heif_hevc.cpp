@@ -154,7 +154,8 @@ heif_error ToHeifImage(const de265_image* picture, heif_image** out) {
       heif_image_release(image);
       return e;
     }
-    for (int y = 0; y < ch; ++y) std::memcpy(dst + static_cast<size_t>(y) * to, src + static_cast<size_t>(y) * from, row);
+    for (int y = 0; y < ch; ++y)
+      std::memcpy(dst + static_cast<size_t>(y) * to, src + static_cast<size_t>(y) * from, row);
   }
   *out = image;
   return kOk;

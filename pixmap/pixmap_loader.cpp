@@ -1,7 +1,8 @@
 // The loader chain: registration (newest first), the built-in loaders in start
-// order BMP, PNG, TGA, JPEG, WebP, HEIF, and loading a source through the chain. No exception
-// leaves a loader: a stream error, an exhausted allocation or anything else thrown
-// while decoding is a refusal, so hostile input can only ever give null.
+// order BMP, PNG, TGA, JPEG, WebP, HEIF, and loading a source through the chain.
+// No exception leaves a loader: a stream error, an exhausted allocation or
+// anything else thrown while decoding is a refusal, so hostile input can only
+// ever give null.
 #include <algorithm>
 #include <exception>
 #include <vector>

@@ -1,6 +1,7 @@
 // Turning streams into pixmaps: the loader chain (tried newest first: HEIF, WebP,
-// JPEG, TGA, PNG, BMP), the per-format entry points, and the JPEG and PNG writers. Sources and
-// destinations are stream URLs (paths, "incbin::" names, or streams).
+// JPEG, TGA, PNG, BMP), the per-format entry points, and the JPEG and PNG
+// writers. Sources and destinations are stream URLs (paths, "incbin::" names, or
+// streams).
 #pragma once
 #include "pixmap/pixmap.h"
 

@@ -1,8 +1,8 @@
 // Photos as cameras and print workflows write them: EXIF orientation in all eight
-// values (in JPEG and PNG) and in broken forms, CMYK and YCCK JPEGs made from a photo, and loading
-// for a display size (reduced JPEG scale, full upright size); phones' and
-// browsers' formats made by their real encoders: alpha, animations, files cut
-// short or lying about their size, and a thread limit.
+// values (in JPEG and PNG) and in broken forms, CMYK and YCCK JPEGs made from a
+// photo, and loading for a display size (reduced JPEG scale, full upright size);
+// phones' and browsers' formats made by their real encoders: alpha, animations,
+// files cut short or lying about their size, and a thread limit.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -329,9 +329,11 @@ TEST(PhoneFormats, AlphaStaysAlphaAndAnAnimationShowsItsFirstFrame) {
   TempDir dir;
   const std::string png = PngFor(dir, "a.png", 0xE02020, true);
   const Ref<TPixmap> original = LoadPixmapPNG(TUrl(png));
-  for (const char* cmd : {"heif-enc -q 90 IN -o OUT", "avifenc -s 8 --min 0 --max 10 IN OUT",
-                          "cwebp -quiet -q 90 -exact IN -o OUT", "cwebp -quiet -lossless -exact IN -o OUT"}) {
-    const std::string file = Encoded(dir, png, std::string("out.") + (cmd[0] == 'c' ? "webp" : cmd[0] == 'a' ? "avif" : "heic"), cmd);
+  for (auto [cmd, out] : {std::pair{"heif-enc -q 90 IN -o OUT", "a.heic"},
+                          {"avifenc -s 8 --min 0 --max 10 IN OUT", "a.avif"},
+                          {"cwebp -quiet -q 90 -exact IN -o OUT", "a.webp"},
+                          {"cwebp -quiet -lossless -exact IN -o OUT", "lossless.webp"}}) {
+    const std::string file = Encoded(dir, png, out, cmd);
     const Ref<TPixmap> p = Load(file, LoadPixmap);
     ASSERT_NE(p, nullptr) << cmd;
     EXPECT_EQ(p->format, FormatRGBA8888) << cmd;
