@@ -508,7 +508,7 @@ TEST_F(Normalise, PhoneAndBrowserFormatsOfRealPhotosComeOutUprightInSRgbLikeTheJ
     ASSERT_TRUE(DisplayP3Copy(photo, p3));
     fs::copy_file(photo, to + ".jpg");
     fs::copy_file(p3, to + "-p3.jpg");
-    ASSERT_TRUE(RunQuietly("heif-enc -q 95 '" + p3 + "' -o '" + to + ".heic'"));
+    ASSERT_TRUE(RunQuietly("heif-enc -q 95 " + kOneThreadX265 + " '" + p3 + "' -o '" + to + ".heic'"));
     ASSERT_TRUE(RunQuietly("avifenc -s 8 --min 0 --max 8 '" + p3 + "' '" + to + ".avif'"));
     ASSERT_TRUE(RunQuietly("avifenc -s 8 --min 0 --max 8 --ignore-icc --cicp 12/13/6 '" + p3 + "' '" + to +
                            "-nclx.avif'"));

@@ -180,14 +180,16 @@ TEST(TgaLoader, BottomUpAlphaAndGrey) {
   EXPECT_EQ(At(grey, 1, 0), 0xff202020u);
 }
 
-TEST(LoaderChain, TriesJpegTgaPngBmpInThatOrder) {
+TEST(LoaderChain, TriesHeifWebpJpegTgaPngBmpInThatOrder) {
   std::vector<std::string> names;
   for (TPixmapLoader* l = PixmapLoaders(); l; l = l->_succ) names.push_back(typeid(*l).name());
-  ASSERT_EQ(names.size(), 4u);
-  EXPECT_NE(names[0].find("JPG"), std::string::npos);
-  EXPECT_NE(names[1].find("TGA"), std::string::npos);
-  EXPECT_NE(names[2].find("PNG"), std::string::npos);
-  EXPECT_NE(names[3].find("BMP"), std::string::npos);
+  ASSERT_EQ(names.size(), 6u);
+  EXPECT_NE(names[0].find("HEIF"), std::string::npos);
+  EXPECT_NE(names[1].find("WebP"), std::string::npos);
+  EXPECT_NE(names[2].find("JPG"), std::string::npos);
+  EXPECT_NE(names[3].find("TGA"), std::string::npos);
+  EXPECT_NE(names[4].find("PNG"), std::string::npos);
+  EXPECT_NE(names[5].find("BMP"), std::string::npos);
 }
 
 TEST(LoaderChain, EmbeddedBitmapPassesTheOtherLoadersAndEmptyInputGivesNull) {
@@ -202,8 +204,11 @@ TEST(LoaderChain, EmbeddedBitmapPassesTheOtherLoadersAndEmptyInputGivesNull) {
   EXPECT_EQ(LoadPixmapJPeg(u"incbin::Tests\\Cursor.bmp"), nullptr);
   EXPECT_EQ(LoadPixmapPNG(u"incbin::Tests\\Cursor.bmp"), nullptr);
   EXPECT_EQ(LoadPixmapTGA(u"incbin::Tests\\Cursor.bmp"), nullptr);
+  EXPECT_EQ(LoadPixmapHEIF(u"incbin::Tests\\Cursor.bmp"), nullptr);
+  EXPECT_EQ(LoadPixmapWebP(u"incbin::Tests\\Cursor.bmp"), nullptr);
   EXPECT_EQ(LoadPixmap(u"incbin::Tests\\cursor.bmp"), nullptr);
-  for (auto load : {LoadPixmap, LoadPixmapPNG, LoadPixmapJPeg, LoadPixmapBMP, LoadPixmapTGA})
+  for (auto load : {LoadPixmap, LoadPixmapPNG, LoadPixmapJPeg, LoadPixmapBMP, LoadPixmapTGA, LoadPixmapHEIF,
+                    LoadPixmapWebP})
     EXPECT_EQ(FromBytes("", load), nullptr);
   EXPECT_EQ(FromBytes("this is plain text, not a picture\n", LoadPixmap), nullptr);
 }

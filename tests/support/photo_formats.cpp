@@ -100,7 +100,10 @@ bool WriteTurnedHeic(const Ref<TPixmap>& stored, int orientation, const std::str
     uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
     for (int y = 0; y < rgb->height; ++y) std::memcpy(plane + y * stride, rgb->PixelPtr(0, y), rgb->width * 3u);
     ok = heif_context_get_encoder_for_format(ctx, heif_compression_HEVC, &encoder).code == heif_error_Ok &&
-         heif_encoder_set_lossy_quality(encoder, 90).code == heif_error_Ok;
+         heif_encoder_set_lossy_quality(encoder, 90).code == heif_error_Ok &&
+         heif_encoder_set_parameter_string(encoder, "preset", "fast").code == heif_error_Ok &&
+         heif_encoder_set_parameter_string(encoder, "x265:pools", "none").code == heif_error_Ok &&
+         heif_encoder_set_parameter_string(encoder, "x265:frame-threads", "1").code == heif_error_Ok;
   }
   if (ok) {
     options->image_orientation = static_cast<heif_orientation>(orientation);

@@ -12,6 +12,10 @@
 // The path of a photo of mate-backgrounds (e.g. "Dune.jpg"); empty when missing.
 std::string WallpaperPhoto(const std::string& name);
 
+// heif-enc options that keep x265 on one thread at a quick preset: its thread
+// pool costs many times the encoding on a loaded machine.
+inline const std::string kOneThreadX265 = "-p preset=fast -p x265:pools=none -p x265:frame-threads=1";
+
 // Runs a shell command with its output discarded; true when it exits with 0.
 bool RunQuietly(const std::string& command);
 
