@@ -1,7 +1,7 @@
 // The photo decoders and the shrink on several threads at once, as the motif pass
 // runs them: EXIF turns, ICC profiles (Little CMS), CMYK, grey profiles, reduced
-// JPEG scales and Lanczos must give the same pixels as on one thread. Also run
-// under ThreadSanitizer.
+// JPEG scales, HEIF, AVIF and WebP decoding and Lanczos must give the same pixels
+// as on one thread. Also run under ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #include <lcms2.h>
@@ -19,6 +19,7 @@
 #include "platform/thread_util.h"
 #include "tests/support/jpeg_raw.h"
 #include "tests/support/jpeg_segments.h"
+#include "tests/support/photo_formats.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -64,10 +65,15 @@ std::vector<std::string> Files() {
   TempDir dir;
   EXPECT_EQ(SavePixmapJPeg(p, TUrl(dir.str() + "/p.jpg"), 90), 1);
   EXPECT_EQ(SavePixmapPNG(p, TUrl(dir.str() + "/p.png")), 1);
-  const std::string jpeg = FileBytes(dir.str() + "/p.jpg");
+  const std::string jpeg = FileBytes(dir.str() + "/p.jpg"), in = "'" + dir.str() + "/p.png' ";
+  // Phones' and browsers' formats: HEVC, AV1 with an nclx colour description, WebP.
+  EXPECT_TRUE(RunQuietly("heif-enc " + kOneThreadX265 + " " + in + "-o " + dir.str() + "/p.heic"));
+  EXPECT_TRUE(RunQuietly("avifenc -s 9 --cicp 12/13/6 " + in + dir.str() + "/p.avif"));
+  EXPECT_TRUE(RunQuietly("cwebp " + in + "-o " + dir.str() + "/p.webp"));
   return {InsertSegment(WithIcc(jpeg, Profile(false)), 0xE1, ExifOrientationBlock(6)),
           InsertSegment(JpegFromSamples(cmyk, w, h, 4, true), 0xE1, ExifOrientationBlock(3, true)),
-          WithIcc(JpegFromSamples(grey, w, h, 1), Profile(true)), FileBytes(dir.str() + "/p.png")};
+          WithIcc(JpegFromSamples(grey, w, h, 1), Profile(true)), FileBytes(dir.str() + "/p.png"),
+          FileBytes(dir.str() + "/p.heic"), FileBytes(dir.str() + "/p.avif"), FileBytes(dir.str() + "/p.webp")};
 }
 
 // Everything the motif pass does with a file, as bytes to compare.
