@@ -493,10 +493,10 @@ TEST_F(Normalise, TheFolderLockDecidesWhoRemovesTemporaryFilesAndWhoPasses) {
 }
 
 TEST_F(Normalise, PhoneAndBrowserFormatsOfRealPhotosComeOutUprightInSRgbLikeTheJpeg) {
-  // Each photo given as its own JPEG, and in Display P3 with the profile (as
-  // phones take them) as HEIC, AVIF and WebP from the real encoders, as an AVIF
-  // that says P3 by its nclx box alone, and as a HEIC stored turned with irot and
-  // an EXIF tag that says the same.
+  // Each photo given as its own JPEG and as HEIC, AVIF and WebP from the real
+  // encoders; the same in Display P3 with the profile (as phones take them), and
+  // as an AVIF that says P3 by its nclx box alone; and as a HEIC stored turned
+  // with irot and an EXIF tag that says the same.
   const char* photos[] = {"Dune.jpg", "FreshFlower.jpg"};
   const fs::path work = tmp.path() / "work";
   fs::create_directories(work);
@@ -508,15 +508,17 @@ TEST_F(Normalise, PhoneAndBrowserFormatsOfRealPhotosComeOutUprightInSRgbLikeTheJ
     ASSERT_TRUE(DisplayP3Copy(photo, p3));
     fs::copy_file(photo, to + ".jpg");
     fs::copy_file(p3, to + "-p3.jpg");
-    ASSERT_TRUE(RunQuietly("heif-enc -q 95 " + kOneThreadX265 + " '" + p3 + "' -o '" + to + ".heic'"));
-    ASSERT_TRUE(RunQuietly("avifenc -s 8 --min 0 --max 8 '" + p3 + "' '" + to + ".avif'"));
+    for (auto [from, suffix] : {std::pair{p3, ""}, {photo, "-srgb"}}) {
+      ASSERT_TRUE(RunQuietly("heif-enc -q 95 " + kOneThreadX265 + " '" + from + "' -o '" + to + suffix + ".heic'"));
+      ASSERT_TRUE(RunQuietly("avifenc -s 8 --min 0 --max 8 '" + from + "' '" + to + suffix + ".avif'"));
+      ASSERT_TRUE(RunQuietly("cwebp -quiet -q 95 -metadata icc '" + from + "' -o '" + to + suffix + ".webp'"));
+    }
     ASSERT_TRUE(RunQuietly("avifenc -s 8 --min 0 --max 8 --ignore-icc --cicp 12/13/6 '" + p3 + "' '" + to +
                            "-nclx.avif'"));
-    ASSERT_TRUE(RunQuietly("cwebp -quiet -q 95 -metadata icc '" + p3 + "' -o '" + to + ".webp'"));
     // Turned a quarter to the left as stored; irot (orientation 6) turns it back.
     ASSERT_TRUE(WriteTurnedHeic(OrientPixmap(LoadPixmap(TUrl(photo)), 8), 6, to + "-turned.HEIC"));
   }
-  EXPECT_EQ(Run(), 7 * 2);
+  EXPECT_EQ(Run(), 10 * 2);
   // Each against the JPEG it was encoded from, all against the reference made
   // from the original.
   for (const char* name : photos) {
@@ -528,7 +530,8 @@ TEST_F(Normalise, PhoneAndBrowserFormatsOfRealPhotosComeOutUprightInSRgbLikeTheJ
     };
     const double jpeg = psnr(".jpg"), p3 = psnr("-p3.jpg");
     EXPECT_GT(jpeg, 28.0) << name;
-    EXPECT_GT(psnr("-turned.HEIC"), jpeg - 0.5) << name << ": " << jpeg << " dB as JPEG";
+    for (const char* kind : {"-turned.HEIC", "-srgb.heic", "-srgb.avif", "-srgb.webp"})
+      EXPECT_GT(psnr(kind), jpeg - 0.5) << stem + kind << ": " << jpeg << " dB as JPEG";
     for (const char* kind : {".heic", ".avif", "-nclx.avif", ".webp"})
       EXPECT_GT(psnr(kind), p3 - 0.5) << stem + kind << ": " << p3 << " dB as JPEG in Display P3";
   }
