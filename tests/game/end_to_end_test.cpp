@@ -125,6 +125,9 @@ class Program : public ::testing::Test {
       }
     }
     ASSERT_FALSE(window.empty()) << "no " << size << " window appeared";
+    // Keys go to the window even where the pointer is not over it (a large screen
+    // without a window manager sends them to the window under the pointer).
+    Shell("xdotool windowfocus " + window);
     if (size != "480x320") std::this_thread::sleep_for(700ms);  // the menu's first frames
   }
   // From the motif selection: Escape goes back to the menu, the second one ends.
