@@ -414,6 +414,37 @@ TEST_F(Program, TheCloseButtonDuringPreparationEndsWithTheFolderWhole) {
   EXPECT_GT(kept, 0) << "the pass stopped before the end";
 }
 
+// A player puts a new picture under the name of one the game is rewriting, just as
+// the rewrite is flushed to disk (a preloaded fsync does it): renamed over it, and
+// at the next start copied into it as cp does (the same bytes again: only the
+// file's time changes). The new picture stays byte for byte, the rewrite is dropped
+// and leaves no temporary file.
+TEST_F(Program, APictureReplacedWhileItIsRewrittenKeepsTheNewContent) {
+  const fs::path motives = tmp.path() / "Motives", replacement = tmp.path() / "new.png";
+  const std::string beach = (motives / "beach.png").string();  // the one picture rewritten
+  for (const char* by : {"rename", "copy"}) {
+    ASSERT_EQ(SavePixmapPNG(Blocks(700, 500), TUrl(replacement.string())), 1);
+    Backdate(replacement);  // a whole picture, not one still arriving
+    const std::string fresh = Bytes(replacement);
+    Start("800x600", [&] {
+      ::setenv("LD_PRELOAD", SWAP_PRELOAD_PATH, 1);
+      ::setenv("TESS_SWAP_NEW", replacement.c_str(), 1);
+      ::setenv("TESS_SWAP_MOTIF", beach.c_str(), 1);
+      ::setenv("TESS_SWAP_BY", by, 1);
+      // A sanitizer runtime linked as a library wants to be loaded first; the
+      // preloaded one needs nothing of it (the clang build has it in the program).
+      const char* asan = std::getenv("ASAN_OPTIONS");
+      ::setenv("ASAN_OPTIONS", ((asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0").c_str(), 1);
+    });
+    Key("Escape");
+    EXPECT_EQ(ExitStatus(3000ms), 0) << by;
+    EXPECT_EQ(Stderr(), "") << by;
+    EXPECT_TRUE(Bytes(beach) == fresh) << by << ": the rewrite went over the new picture";
+    EXPECT_EQ(std::distance(fs::directory_iterator(motives), fs::directory_iterator()), 2)
+        << by << ": a temporary file stayed";
+  }
+}
+
 TEST_F(Program, AnEmptyFolderKeepsTheMenuUsable) {
   fs::remove_all(tmp.path() / "Motives");
   fs::create_directories(tmp.path() / "Motives");
