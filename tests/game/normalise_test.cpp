@@ -414,16 +414,6 @@ TEST_F(Normalise, WhatIsCutShortStillArrivingReadOnlyOrPreparedStaysAsItIsAndIsO
   ResetGameState();
 }
 
-TEST_F(Normalise, AFileReplacedWhileItsRewriteIsWrittenKeepsTheNewContent) {
-  Jpeg("photo.jpg", 900, 700);
-  ASSERT_EQ(SavePixmapPNG(Picture(300, 200), TUrl((tmp.path() / "new.png").string())), 1);
-  const std::string replacement = Bytes(tmp.path() / "new.png");
-  SetMotifWriterSwap(tmp.path() / "new.png", dir / "photo.jpg");
-  SetMotifWriter(&SwappingMotifWriter);
-  EXPECT_EQ(Run(), 0);
-  EXPECT_EQ(Folder(dir), (std::map<std::string, std::string>{{"photo.jpg", replacement}}));
-}
-
 // Puts a link to a file outside the folder where the pass's temporary file is, as
 // an attacker racing the writer would, then writes for real.
 fs::path g_outside;

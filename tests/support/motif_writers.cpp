@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <new>
 #include <thread>
 
@@ -17,8 +16,6 @@ namespace {
 
 std::atomic<int> g_calls{0}, g_bad_alloc_call{0}, g_error_call{0};
 std::atomic<int> g_delay_ms{0};
-std::mutex g_swap_lock;
-fs::path g_replacement, g_original;
 
 int RealWrite(const Ref<TPixmap>& pixmap, const Ref<TStream>& out) { return SavePixmapJPeg(pixmap, TUrl(out), 75); }
 
@@ -51,21 +48,6 @@ void SetMotifWriterDelay(int ms) { g_delay_ms = ms; }
 
 int SlowMotifWriter(const Ref<TPixmap>& pixmap, const Ref<TStream>& out) {
   std::this_thread::sleep_for(std::chrono::milliseconds(g_delay_ms.load()));
-  return RealWrite(pixmap, out);
-}
-
-void SetMotifWriterSwap(const fs::path& replacement, const fs::path& original) {
-  std::lock_guard<std::mutex> hold(g_swap_lock);
-  g_replacement = replacement;
-  g_original = original;
-}
-
-int SwappingMotifWriter(const Ref<TPixmap>& pixmap, const Ref<TStream>& out) {
-  {
-    std::lock_guard<std::mutex> hold(g_swap_lock);
-    if (!g_replacement.empty()) fs::rename(g_replacement, g_original);
-    g_replacement.clear();
-  }
   return RealWrite(pixmap, out);
 }
 

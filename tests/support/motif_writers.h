@@ -1,7 +1,6 @@
 // Stand-ins for the JPEG writer of the motif folder pass (game/normalise.h's
 // SetMotifWriter): one that fails half-way as a full disk would, one that throws on
-// chosen calls, one that is slow, and one that replaces the original while its
-// rewrite is written. They run on the pass's worker threads.
+// chosen calls and one that is slow. They run on the pass's worker threads.
 #pragma once
 #include <filesystem>
 #include <string>
@@ -23,11 +22,6 @@ int ThrowingMotifWriter(const Ref<TPixmap>& pixmap, const Ref<TStream>& out);
 // Sleeps `ms` before each real write.
 void SetMotifWriterDelay(int ms);
 int SlowMotifWriter(const Ref<TPixmap>& pixmap, const Ref<TStream>& out);
-
-// Writes for real, and meanwhile renames `replacement` over `original`, as a player
-// copying a new picture under the same name would (once; paths are absolute).
-void SetMotifWriterSwap(const std::filesystem::path& replacement, const std::filesystem::path& original);
-int SwappingMotifWriter(const Ref<TPixmap>& pixmap, const Ref<TStream>& out);
 
 // Sets the modification time of a file, or of every file in a folder, a minute
 // back: a picture a player put there earlier, not one still being copied.
