@@ -10,7 +10,8 @@
 TFaQueue::TFaQueue(int least_frames, int rate, int most_frames)
     : _least(std::max(least_frames, TFaMixer::kBlockFrames)),
       _block(TFaMixer::kBlockFrames),
-      _calm_blocks(kCalmSeconds * (rate > 0 ? rate : 44100) / TFaMixer::kBlockFrames),
+      _settle_blocks((rate > 0 ? rate : 44100) / TFaMixer::kBlockFrames),
+      _calm_blocks(int(int64_t(kCalmMs) * (rate > 0 ? rate : 44100) / 1000 / TFaMixer::kBlockFrames)),
       _most_extra(most_frames <= 0 ? kMaxExtraBlocks
                                    : std::clamp((most_frames - _least) / _block, 0, kMaxExtraBlocks)) {}
 
@@ -25,10 +26,11 @@ void TFaQueue::Ready(int delay) {
   ++_blocks;
   // In its first second a device fills up, and a sound server may hold a new
   // stream back a while: that is no sign of a busy machine.
-  // Less than three quarters of a block left: the thread came late, the next
-  // time it may come too late.
-  if (_blocks > _calm_blocks / kCalmSeconds && delay < _block * 3 / 4) {
-    RanDry();
+  if (_blocks > _settle_blocks && delay < _block / 4) {
+    // Nothing left: it ran dry (not every device reports that). One late
+    // wake-up is forgiven; a second soon after says the machine is busy.
+    if (delay <= 0 || (_near_miss >= 0 && _blocks - _near_miss <= _calm_blocks)) RanDry();
+    else _near_miss = _calm_since = _blocks;
   } else if (_extra > 0 && _blocks - _calm_since >= _calm_blocks) {
     --_extra;
     _calm_since = _blocks;
@@ -38,6 +40,7 @@ void TFaQueue::Ready(int delay) {
 void TFaQueue::RanDry() {
   if (_extra < _most_extra) ++_extra;
   _calm_since = _blocks;
+  _near_miss = -1;  // start counting near misses afresh
 }
 
 void TFaQueue::Sleep(int frames, int rate, int64_t at_most_us) {

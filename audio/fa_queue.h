@@ -1,21 +1,23 @@
 // How much an output device keeps queued before it takes the next mixer block.
 // On a quiet machine one block (or the device's period if that is longer), so a
-// new sound waits behind as little as possible. Each time less than three
-// quarters of a block is left when the mixing thread comes for the next block,
-// as when a busy machine kept the thread from running in time, the target grows
-// by one block, up to four more (or what the device can hold); after half a
-// minute without that it shrinks by one block again. So sounds hold together
-// under load without costing latency when the machine is idle. The queue is
-// measured as the device's delay, all that is still to be heard (a sound
-// server's own latency included), but a device is never left to run dry of the
-// data it holds itself while that delay is long.
+// new sound waits behind as little as possible. The target grows by one block,
+// up to four more (or what the device can hold), only when the device ran dry,
+// or when the mixing thread found less than a quarter block left twice within a
+// few seconds; after about three seconds without either it shrinks by one block
+// again. So sounds hold together while a machine is busy, and a single busy
+// moment costs no lasting latency. The queue is measured as the device's delay,
+// all that is still to be heard (a sound server's own latency included), but a
+// device is never left to run dry of the data it holds itself while that delay
+// is long.
 #pragma once
 #include <cstdint>
 
 class TFaQueue {
  public:
   static constexpr int kMaxExtraBlocks = 4;
-  static constexpr int kCalmSeconds = 30;
+  // A near miss counts when another came at most this long before it; a block
+  // more is given back after this long without one.
+  static constexpr int kCalmMs = 3000;
 
   // most_frames: the longest queue the device can hold (0: no limit of its own).
   TFaQueue(int least_frames, int rate, int most_frames = 0);
@@ -31,7 +33,7 @@ class TFaQueue {
   // The device ran dry outright (an underrun it reported).
   void RanDry();
   // Back to the start after the device was reset.
-  void Restart() { _blocks = 0; }
+  void Restart() { _blocks = _calm_since = 0, _near_miss = -1; }
   // Sleeps while `frames` play at `rate`, at least half a millisecond and at most
   // at_most_us.
   static void Sleep(int frames, int rate, int64_t at_most_us);
@@ -39,9 +41,11 @@ class TFaQueue {
  private:
   int _least;
   int _block;
+  int _settle_blocks;  // the device's first second
   int _calm_blocks;
   int _most_extra;
   int _extra = 0;
   long _blocks = 0;      // blocks taken since the start
-  long _calm_since = 0;  // block count at the last dry queue or change
+  long _calm_since = 0;  // block count at the last near miss or change
+  long _near_miss = -1;  // block count at the last near miss not yet acted on
 };

@@ -1,5 +1,6 @@
 // The output devices' queue target: one block when the machine keeps up, more
-// after the queue was found nearly empty, less again after a calm spell.
+// after the device ran dry or nearly so twice in a short while, less again after
+// a calm spell.
 #include "audio/fa_queue.h"
 
 #include <gtest/gtest.h>
@@ -8,33 +9,49 @@
 
 namespace {
 constexpr int kBlock = TFaMixer::kBlockFrames;
-const int kCalmBlocks = TFaQueue::kCalmSeconds * 44100 / kBlock;
+const int kCalmBlocks = TFaQueue::kCalmMs * 44100 / 1000 / kBlock;
+const int kNearMiss = kBlock / 4 - 1;
+
+void Calm(TFaQueue& q, int blocks) {
+  for (int i = 0; i < blocks; ++i) q.Ready(q.Frames());
+}
 }  // namespace
 
-TEST(FaQueue, GrowsWhenFoundNearlyEmptyAndShrinksAfterACalmSpell) {
+TEST(FaQueue, GrowsOnlyWhenRunningDryOrNearlyTwiceAndForgetsAfterACalmSpell) {
   TFaQueue q(512, 44100);
   EXPECT_EQ(q.Frames(), kBlock);  // never less than a block
   for (int i = 0; i < 44100 / kBlock; ++i) q.Ready(0);  // a device filling up in its first second
   EXPECT_EQ(q.Frames(), kBlock);
-  q.Ready(kBlock * 3 / 4);
+  // One late wake-up is forgiven, and so is one a calm spell later.
+  q.Ready(kNearMiss);
+  Calm(q, kCalmBlocks);
+  q.Ready(kNearMiss);
   EXPECT_EQ(q.Frames(), kBlock);
-  q.Ready(kBlock * 3 / 4 - 1);
+  q.Ready(kBlock / 4);  // a quarter block left is no near miss
+  EXPECT_EQ(q.Frames(), kBlock);
+  Calm(q, kCalmBlocks / 2);
+  q.Ready(kNearMiss);  // the second within a few seconds
   EXPECT_EQ(q.Frames(), 2 * kBlock);
-  for (int i = 0; i < 10; ++i) q.RanDry();
+  q.Ready(kNearMiss);  // counting starts afresh after growing
+  EXPECT_EQ(q.Frames(), 2 * kBlock);
+  q.Ready(0);  // nothing left: it ran dry
+  EXPECT_EQ(q.Frames(), 3 * kBlock);
+  for (int i = 0; i < 10; ++i) q.RanDry();  // an underrun the device reports
   EXPECT_EQ(q.Frames(), q.MostFrames());
   EXPECT_EQ(q.MostFrames(), (1 + TFaQueue::kMaxExtraBlocks) * kBlock);
-  for (int i = 0; i < kCalmBlocks - 1; ++i) q.Ready(q.Frames());
+  // A block is given back after each calm spell; a near miss restarts the spell.
+  Calm(q, kCalmBlocks - 1);
+  q.Ready(kNearMiss);
+  Calm(q, kCalmBlocks - 1);
   EXPECT_EQ(q.Frames(), q.MostFrames());
-  q.Ready(q.Frames());
+  Calm(q, 1);
   EXPECT_EQ(q.Frames(), q.MostFrames() - kBlock);
-  for (int i = 0; i < 10 * kCalmBlocks; ++i) q.Ready(q.Frames());
+  Calm(q, TFaQueue::kMaxExtraBlocks * kCalmBlocks);
   EXPECT_EQ(q.Frames(), kBlock);
+  // After a reset the device settles again.
   q.Restart();
-  q.Ready(0);
+  for (int i = 0; i < 44100 / kBlock; ++i) q.Ready(0);
   EXPECT_EQ(q.Frames(), kBlock);
-  for (int i = 0; i < 44100 / kBlock; ++i) q.Ready(kBlock);
-  q.Ready(0);
-  EXPECT_EQ(q.Frames(), 2 * kBlock);
 }
 
 TEST(FaQueue, TakesTheNextBlockWhenEitherTheDelayOrWhatTheDeviceHoldsIsLowAndStaysInIt) {
