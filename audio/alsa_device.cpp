@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <thread>
 
 #include "audio/fa_device.h"
 #include "audio/fa_mixer.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr snd_pcm_uframes_t kBlock = TFaMixer::kBlockFrames;
 constexpr int kFrameBytes = 4;  // signed 16-bit stereo
+constexpr int kResumeNapMs = 20;
 
 class TAlsaDevice : public TFaDevice {
  public:
@@ -35,9 +37,11 @@ class TAlsaDevice : public TFaDevice {
     for (;;) {
       const snd_pcm_sframes_t avail = snd_pcm_avail(_pcm);
       if (avail < 0) {
-        // One recovery per wait: a device that fails again at once is gone.
-        if (recovered || !Recover(int(avail))) return -1;
-        recovered = true;
+        // One recovery per wait: a device that fails again at once waits a block.
+        const int r = Recover(int(avail));
+        if (r < 0 || (r > 0 && recovered)) return -1;
+        recovered = r > 0;
+        if (r == 0 && !NapWhileSuspended(end)) return 0;
         continue;
       }
       // All that is still to be heard (a sound server's latency included), and
@@ -59,8 +63,10 @@ class TAlsaDevice : public TFaDevice {
         const int r = snd_pcm_wait(_pcm, int((left + 999) / 1000));
         if (r == 0) return 0;
         if (r < 0) {
-          if (recovered || !Recover(r)) return -1;
-          recovered = true;
+          const int rr = Recover(r);
+          if (rr < 0 || (rr > 0 && recovered)) return -1;
+          recovered = rr > 0;
+          if (rr == 0 && !NapWhileSuspended(end)) return 0;
         }
       } else {
         TFaQueue::Sleep(wait, _rate, left);
@@ -80,7 +86,8 @@ class TAlsaDevice : public TFaDevice {
       return -1;
     }
     // After an underrun the device starts again with this write: try it at once.
-    errno = Recover(int(n)) ? EINTR : EIO;
+    const int r = Recover(int(n));
+    errno = r > 0 ? EINTR : (r == 0 ? EAGAIN : EIO);
     return -1;
   }
 
@@ -89,16 +96,37 @@ class TAlsaDevice : public TFaDevice {
     _queue.Restart();
   }
 
+  bool Gone() const override { return _gone; }
+
  private:
-  // Underruns, suspends and interruptions; false for a device that is gone (a
-  // sound server that ended, a card unplugged), which is then left alone: the
-  // mixing thread waits a block's time between its calls, and the library is
-  // not asked again (it would report every failed attempt).
-  bool Recover(int err) {
-    if (err == -EPIPE) _queue.RanDry();
-    const bool passing = err == -EPIPE || err == -ESTRPIPE || err == -EINTR;
-    _gone = !passing || snd_pcm_recover(_pcm, err, 1) < 0;
-    return !_gone;
+  // Underruns, suspends and interruptions: 1 when the device can take data again,
+  // 0 while it is still suspended (resuming hardware asks to be asked again), -1
+  // for a device that is gone (a sound server that ended, a card unplugged),
+  // which is then left alone: the library is not asked again (it would report
+  // every failed attempt) and the mixing thread opens another.
+  int Recover(int err) {
+    if (err == -EINTR) return 1;
+    if (err == -EPIPE) {
+      _queue.RanDry();
+      if (snd_pcm_prepare(_pcm) == 0) return 1;
+    } else if (err == -ESTRPIPE) {
+      // Not snd_pcm_recover: it sleeps a second per attempt.
+      const int r = snd_pcm_resume(_pcm);
+      if (r == -EAGAIN) return 0;
+      if (r == 0 || snd_pcm_prepare(_pcm) == 0) return 1;
+    }
+    _gone = true;
+    return -1;
+  }
+
+  // A short nap between resume attempts, within the wait's time: false when
+  // that is over.
+  static bool NapWhileSuspended(std::chrono::steady_clock::time_point end) {
+    const auto nap = std::min<std::chrono::steady_clock::duration>(
+        std::chrono::milliseconds(kResumeNapMs), end - std::chrono::steady_clock::now());
+    if (nap <= nap.zero()) return false;
+    std::this_thread::sleep_for(nap);
+    return true;
   }
 
   snd_pcm_t* _pcm;

@@ -18,7 +18,13 @@ struct TFaDevice {
   virtual long Write(const void* buf, size_t count) = 0;
   // Drops whatever is queued (called once the thread has stopped).
   virtual void Reset() {}
+  // True once the device cannot be used again (a sound server that ended, a card
+  // unplugged): the mixing thread then closes it and opens a new one.
+  virtual bool Gone() const { return false; }
 };
+
+// Opens an output device; null when none can be opened now.
+using TFaDeviceOpener = std::unique_ptr<TFaDevice> (*)();
 
 // Opens path write-only and non-blocking, then asks for three 4096-byte fragments,
 // signed 16-bit little-endian, 2 channels and 44100 Hz. Null (with the reason in

@@ -53,7 +53,7 @@ class TFaMixer {
   TFaMixer(const TFaMixer&) = delete;
   TFaMixer& operator=(const TFaMixer&) = delete;
 
-  int OutputRate() const { return _rate; }
+  int OutputRate() const { return _rate; }  // the mixing thread's
   uint32_t LastGeneration() const { return _last_generation; }
 
   // Sound creation does not need a mixer; null for a length or rate of 0, other
@@ -79,6 +79,11 @@ class TFaMixer {
 
   // Mixing thread: renders kBlockFrames stereo frames (left, right) into out.
   void Render(int16_t* out);
+  // Mixing thread, while there is no device: every voice handed over so far ends
+  // unheard (as if it had played to its end).
+  void DropAll();
+  // Mixing thread, with no voice active (after DropAll): a new device's rate.
+  void SetOutputRate(int rate);
 
  private:
   friend class TFaMixerProbe;  // tests look at the records
@@ -98,6 +103,7 @@ class TFaMixer {
   // Mixing thread.
   void TakeNewVoices(int now);
   bool MixVoice(TFaVoice* v, int32_t* acc, int frames);
+  void Sweep(int32_t* acc);
   bool PushRecycle(TFaVoice* v);
 
   TFaClock _clock;

@@ -174,12 +174,32 @@ void TFaMixer::TakeNewVoices(int now) {
 void TFaMixer::Render(int16_t* out) {
   TakeNewVoices(_clock());
   int32_t* acc = _acc.data();
+  Sweep(acc);
+  for (int i = 0; i < kBlockFrames * 2; ++i) {
+    const int32_t v = acc[i];
+    out[i] = v > 524271 ? 32767 : (v < -524288 ? -32768 : int16_t(v >> 4));
+    acc[i] = 0;
+  }
+}
+
+void TFaMixer::DropAll() {
+  TakeNewVoices(_clock());
+  Sweep(nullptr);
+}
+
+void TFaMixer::SetOutputRate(int rate) {
+  if (rate > 0) _rate = rate;
+}
+
+// Mixes every active voice into acc and takes finished ones out; without acc
+// every voice ends here, unheard.
+void TFaMixer::Sweep(int32_t* acc) {
   TFaVoice** link = &_active;
   while (TFaVoice* v = *link) {
     int st = v->status.load(rlx);
     bool remove = false;
     if (st != 0) {
-      bool finished = st == 1 || v->stop.load(rlx);
+      bool finished = !acc || st == 1 || v->stop.load(rlx);
       if (!finished && v->paused.load(rlx)) {
         // A paused voice takes new settings at once: no ramp when it resumes.
         v->cur_volume = v->volume.load(rlx);
@@ -203,11 +223,5 @@ void TFaMixer::Render(int16_t* out) {
     }
     if (remove) *link = next;
     else link = &v->next;
-  }
-
-  for (int i = 0; i < kBlockFrames * 2; ++i) {
-    const int32_t v = acc[i];
-    out[i] = v > 524271 ? 32767 : (v < -524288 ? -32768 : int16_t(v >> 4));
-    acc[i] = 0;
   }
 }

@@ -2,7 +2,6 @@
 #include "audio/freeaudio.h"
 
 #include "audio/fa_output.h"
-#include "platform/thread_util.h"
 
 namespace {
 TFaOutput* g_out = nullptr;
@@ -13,22 +12,20 @@ TFaDeviceOpener g_opener = nullptr;
 uint32_t g_generation = TFaMixer::kGenerationStep;
 
 std::unique_ptr<TFaDevice> OpenSoundDevice() {
-  // Libraries may start threads while a device opens (a sound server's client);
-  // they inherit this mask and must never take the 1 ms alarm.
-  TAlarmBlock block;
-  if (g_opener) return g_opener();
   if (auto oss = OpenOSSDevice("/dev/dsp")) return oss;
   // Desktops without the kernel's OSS emulation: their sound server through ALSA.
   return OpenAlsaDevice("default");
 }
 }  // namespace
 
+// The mixing thread opens the device, and the next one the same way when it is
+// gone. Libraries may start threads while a device opens (a sound server's
+// client): they inherit the thread's scheduling, and its mask, so they never
+// take the 1 ms alarm.
 int fa_Init(int mode) {
   if (mode != 0 || g_out) return -1;
-  std::unique_ptr<TFaDevice> dev = OpenSoundDevice();
-  if (!dev) return -1;
-  auto out = std::make_unique<TFaOutput>(std::move(dev), nullptr, g_generation);
-  if (!out->Start()) return -1;
+  auto out = std::make_unique<TFaOutput>(nullptr, nullptr, g_generation);
+  if (!out->Start({.open = g_opener ? g_opener : OpenSoundDevice, .realtime = true})) return -1;
   g_out = out.release();
   return 0;
 }

@@ -12,8 +12,8 @@
 // (also for any other mode).
 int fa_Init(int mode);
 // fa_Init(0) opens its device through this instead of the sound device (null
-// restores the sound device): the seam for tests and measurements.
-using TFaDeviceOpener = std::unique_ptr<TFaDevice> (*)();
+// restores the sound device): the seam for tests and measurements. The mixing
+// thread calls the same opener again when its device is gone.
 void fa_SetDeviceOpener(TFaDeviceOpener opener);
 // Stops the thread (waiting about one second at most) and releases the mixer.
 void fa_Close();

@@ -39,7 +39,10 @@ class TOSSDevice : public TFaDevice {
       const int r = ::poll(&p, 1, int((left + 999) / 1000));
       if (r < 0) return errno == EINTR ? 0 : -1;
       if (r == 0) return 0;
-      if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
+      if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        _gone = true;
+        return -1;
+      }
       // All that is still to be heard (an emulation's sound server latency
       // included), and what the device holds that its consumer has not taken.
       int delay = 0;
@@ -57,17 +60,26 @@ class TOSSDevice : public TFaDevice {
     }
   }
 
-  long Write(const void* buf, size_t count) override { return long(::write(_fd, buf, count)); }
+  // Nothing to recover on this device: any error but "try again" means it is gone
+  // (a card unplugged, an emulation whose server ended).
+  long Write(const void* buf, size_t count) override {
+    const ssize_t n = ::write(_fd, buf, count);
+    if (n < 0 && errno != EAGAIN && errno != EINTR) _gone = true;
+    return long(n);
+  }
 
   void Reset() override {
     ::ioctl(_fd, SNDCTL_DSP_RESET, 0);
     _queue.Restart();
   }
 
+  bool Gone() const override { return _gone; }
+
  private:
   int _fd;
   int _rate;
   TFaQueue _queue;
+  bool _gone = false;
 };
 
 }  // namespace

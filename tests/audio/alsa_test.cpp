@@ -1,7 +1,8 @@
 // The ALSA device against a real sound server: a private PulseAudio server with a
 // null sink, reached through ALSA's PulseAudio plugin, recorded at its monitor.
 // A tone must arrive in tune; when the server goes away the mixing thread must
-// wait rather than spin, report nothing on standard error, and still stop at once.
+// wait rather than spin, report nothing on standard error, drop what was playing
+// and play again through a new server on the same socket; it still stops at once.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -24,9 +25,28 @@ double CpuSeconds() {
   return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
+std::unique_ptr<TFaDevice> OpenDefault() { return OpenAlsaDevice("default"); }
+
+// Where the recording's first and last loud samples are, and how often it
+// crosses zero upwards in between.
+struct TLoud {
+  size_t first = 0, last = 0, crossings = 0;
+};
+TLoud LoudPart(const std::vector<int16_t>& x) {
+  TLoud t;
+  for (size_t i = 1; i < x.size(); ++i) {
+    if (std::abs(x[i]) > 2000) {
+      if (!t.first) t.first = i;
+      t.last = i;
+    }
+    if (t.first && x[i - 1] < 0 && x[i] >= 0) ++t.crossings;
+  }
+  return t;
+}
+
 }  // namespace
 
-TEST(AlsaDevice, PlaysThroughASoundServerAndWaitsWhenItGoesAway) {
+TEST(AlsaDevice, PlaysThroughASoundServerWaitsWhenItGoesAwayAndComesBackWithANewOne) {
   struct stat st;
   if (stat("/usr/lib/x86_64-linux-gnu/alsa-lib/libasound_module_pcm_pulse.so", &st) != 0)
     GTEST_SKIP() << "ALSA's PulseAudio plugin (libasound2-plugins) not installed";
@@ -46,39 +66,51 @@ TEST(AlsaDevice, PlaysThroughASoundServerAndWaitsWhenItGoesAway) {
   std::vector<int16_t> tone(44100 * 3 / 10);  // 300 ms at 441 Hz
   for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t(std::lround(12000 * std::sin(2 * M_PI * 441 * double(i) / 44100)));
   TFaSound* s = TFaMixer::CreateSound(int(tone.size()), 16, 1, 44100, tone.data(), false);
-  ASSERT_TRUE(out.Start());
+  TFaSound* hum = TFaMixer::CreateSound(int(tone.size()), 16, 1, 44100, tone.data(), true);
+  ASSERT_TRUE(out.Start({.open = OpenDefault}));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a server may drop a stream's start
   out.Mixer().PlaySound(s, false, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
 
-  const std::vector<int16_t> x = rec.Left();
-  size_t first = 0, last = 0, crossings = 0;
-  for (size_t i = 1; i < x.size(); ++i) {
-    if (std::abs(x[i]) > 2000) {
-      if (!first) first = i;
-      last = i;
-    }
-    if (first && x[i - 1] < 0 && x[i] >= 0) ++crossings;
-  }
-  ASSERT_GT(first, 0u) << "the tone did not arrive";
+  TLoud loud = LoudPart(rec.Left());
+  ASSERT_GT(loud.first, 0u) << "the tone did not arrive";
   // Loosely: a loaded machine may cost the tone a few milliseconds (the
   // game's end-to-end test checks sounds sample by sample).
-  EXPECT_NEAR(double(last - first) / 44.1, 300, 30) << "length in ms";
+  EXPECT_NEAR(double(loud.last - loud.first) / 44.1, 300, 30) << "length in ms";
   // A gap of a few milliseconds lowers the count a little; a wrong rate (48000
   // taken for 44100) would be about 40 Hz off.
-  EXPECT_NEAR(double(crossings) / (double(last - first) / 44100), 441, 15) << "pitch";
+  EXPECT_NEAR(double(loud.crossings) / (double(loud.last - loud.first) / 44100), 441, 15) << "pitch";
 
+  // A sound playing on when the server goes is dropped, not kept for the next.
+  const int looping = out.Mixer().PlaySound(hum, false, out.Mixer().AllocChannel());
   testing::internal::CaptureStderr();
   pulse.Kill();
+  rec.Stop();
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const double cpu = CpuSeconds();
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_LT(CpuSeconds() - cpu, 0.2) << "the mixing thread spins on a device that is gone";
+  EXPECT_EQ(out.Mixer().ChannelStatus(looping), 1) << "the loop still plays";
+
+  TPulseServer again(dir.str());
+  ASSERT_EQ(again.Why(), "");
+  TMonitorRecording rec_again;
+  ASSERT_TRUE(rec_again.Start(again, &why)) << why;
+  // The thread tries every two seconds: the new server has its stream by then.
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+  out.Mixer().PlaySound(s, false, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  loud = LoudPart(rec_again.Left());
+  ASSERT_GT(loud.first, 0u) << "no sound through the new server";
+  EXPECT_NEAR(double(loud.last - loud.first) / 44.1, 300, 30) << "only the new tone, in ms";
+
   const auto t = std::chrono::steady_clock::now();
   EXPECT_TRUE(out.Stop(1000));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the program writes nothing there";
   EXPECT_LT(std::chrono::steady_clock::now() - t, std::chrono::milliseconds(300));
+  out.Mixer().StopChannel(looping);
   TFaMixer::FreeSound(s);
+  TFaMixer::FreeSound(hum);
 }
 
 // ALSA's null device takes every block at once and has no clock of its own (some

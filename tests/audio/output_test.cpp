@@ -1,4 +1,4 @@
-// The mixing thread over devices that stall, fail or never return, and a
+// The mixing thread over devices that stall, fail, go away or never return, and a
 // concurrent workout of the main-thread calls while the thread mixes (run this
 // program under ThreadSanitizer to check the two threads share no plain data).
 #include <gtest/gtest.h>
@@ -169,6 +169,52 @@ TEST(FaOutput, AWriteCutShortThenFailingLosesNoFrameAndKeepsFramesWhole) {
     ASSERT_EQ(l, k) << "frame " << k << " of the sound";
     ASSERT_EQ(r, -k) << "frame " << k << " of the sound";
   }
+}
+
+// A device that is gone is closed; while there is none, whatever is played ends
+// unheard; a new device is tried every two seconds and its rate is the mixer's.
+std::atomic<int> g_opens{0};
+std::atomic<TFaMemoryDevice*> g_second{nullptr};
+
+std::unique_ptr<TFaDevice> OpenSecondTime() {
+  if (g_opens.fetch_add(1) == 0) return nullptr;  // nothing there yet
+  auto d = std::make_unique<TFaMemoryDevice>(48000, 48000 * 4);
+  g_second = d.get();
+  return d;
+}
+
+TEST(FaOutput, AGoneDeviceIsReplacedEveryTwoSecondsAndWhatPlayedMeanwhileIsDropped) {
+  auto dev = std::make_unique<TFaMemoryDevice>(44100, 44100 * 4);
+  TFaMemoryDevice* first = dev.get();
+  TFaOutput out(std::move(dev), nullptr);
+  std::vector<int16_t> level(4410, 5000);
+  TFaSound* s = TFaMixer::CreateSound(4410, 16, 1, 44100, level.data(), false);
+  TFaSound* loop = TFaMixer::CreateSound(4410, 16, 1, 44100, level.data(), true);
+  ASSERT_TRUE(out.Start({.open = OpenSecondTime}));
+  ASSERT_TRUE(WaitFor([&] { return first->Writes() > 0; }, 1000));
+  const int looping = out.Mixer().PlaySound(loop, false, out.Mixer().AllocChannel());
+  first->SetGone(true);
+  const auto gone = Clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  for (int i = 0; i < 100; ++i) out.Mixer().PlaySound(s, false, 0);
+  EXPECT_TRUE(WaitFor([&] { return TFaMixerProbe::VoicesInUse(out.Mixer()) == 1; }, 1000));
+  EXPECT_EQ(out.Mixer().ChannelStatus(looping), 1) << "the loop still plays";
+
+  ASSERT_TRUE(WaitFor([] { return g_second.load() != nullptr; }, 6000));
+  EXPECT_GE(MsSince(gone), 3500) << "after an empty try the next waits two seconds";
+  EXPECT_EQ(g_opens, 2);
+  // 4410 frames at 44100 Hz take 4800 at 48000, and nothing else is heard.
+  out.Mixer().PlaySound(s, false, 0);
+  TFaMemoryDevice* second = g_second;
+  ASSERT_TRUE(WaitFor([&] { return second->ByteCount() >= 48000 * 4 / 2; }, 3000));
+  EXPECT_TRUE(out.Stop(1000));
+  const std::vector<uint8_t> b = second->Bytes();
+  int heard = 0;
+  for (size_t at = 0; at + 4 <= b.size(); at += 4) heard += (b[at] | b[at + 1]) != 0;
+  EXPECT_NEAR(heard, 4800, 2);
+  out.Mixer().StopChannel(looping);
+  TFaMixer::FreeSound(s);
+  TFaMixer::FreeSound(loop);
 }
 
 TEST(FaOutput, EndReturnsQuicklyAfterPlayingWhenTheServerStopsTakingData) {

@@ -27,6 +27,9 @@ class TFaMemoryDevice : public TFaDevice {
   void SetStalled(bool stalled) { _stalled.store(stalled); }
   // Every later write returns -1 with EIO.
   void SetFailing(bool failing) { _failing.store(failing); }
+  // The device says it is gone (a sound server that ended).
+  void SetGone(bool gone) { _gone.store(gone); }
+  bool Gone() const override { return _gone.load(); }
   // A copy of the bytes received so far; the byte count.
   std::vector<uint8_t> Bytes() const;
   size_t ByteCount() const;
@@ -38,6 +41,7 @@ class TFaMemoryDevice : public TFaDevice {
   int _bps;
   std::atomic<bool> _stalled{false};
   std::atomic<bool> _failing{false};
+  std::atomic<bool> _gone{false};
   std::atomic<int> _writes{0};
   std::atomic<int> _resets{0};
   mutable std::mutex _mutex;

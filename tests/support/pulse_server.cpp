@@ -110,6 +110,17 @@ bool UnderThreadSanitizer() {
   return false;
 }
 
+bool UnderSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#endif
+#endif
+  return UnderThreadSanitizer();
+}
+
 std::vector<std::string> TPulseServer::OssEmulationEnv() const {
   std::vector<std::string> env = _env;
   env.push_back("LD_PRELOAD=" + OssEmulationLibrary());
@@ -132,6 +143,11 @@ void TPulseServer::SetEnvHere() const {
   }
 }
 
+void TPulseServer::OpenToOthers() const {
+  chmod(_dir.c_str(), 0755);
+  chmod((_dir + "/pulse").c_str(), 0755);
+}
+
 void TPulseServer::Kill() {
   _server.Signal(SIGKILL);
   _server.Wait(2000);
@@ -144,15 +160,16 @@ TPulseServer::TPulseServer(const std::string& dir) : _dir(dir) {
     return;
   }
   _env = {"XDG_RUNTIME_DIR=" + dir, "HOME=" + dir, "PULSE_SERVER=unix:" + dir + "/pulse/native"};
+  const std::string socket = dir + "/pulse/native";
+  unlink(socket.c_str());  // one left by a server that was killed
   const std::string log = dir + "/pulseaudio.log";
   if (!_server.Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
                       "--disable-shm=yes", "-L", "module-null-sink sink_name=tess_test", "-L",
-                      "module-native-protocol-unix"},
+                      "module-native-protocol-unix auth-anonymous=1"},
                      _env, false, log)) {
     _why = "pulseaudio cannot be started";
     return;
   }
-  const std::string socket = dir + "/pulse/native";
   const long long deadline = MonotonicUs() + 5000000;
   while (stat(socket.c_str(), &st) != 0 && MonotonicUs() < deadline) usleep(20000);
   if (stat(socket.c_str(), &st) != 0) _why = "pulseaudio did not start (see " + log + ")";

@@ -53,9 +53,13 @@ std::string OssEmulationLibrary();
 // True in a ThreadSanitizer build (whose runtime cannot share a process with the
 // preloaded emulation).
 bool UnderThreadSanitizer();
+// True in a build with AddressSanitizer or ThreadSanitizer (much slower than a
+// player's build).
+bool UnderSanitizer();
 
 // pulseaudio -n with only a null sink "tess_test" and the native protocol, its
-// runtime folder and socket in dir.
+// runtime folder and socket in dir. A new server in the same folder takes over
+// the socket of one that was killed, as a restarted sound server does.
 class TPulseServer {
  public:
   explicit TPulseServer(const std::string& dir);
@@ -70,6 +74,9 @@ class TPulseServer {
   void RouteAlsaHere() const;
   // Env() for this process itself.
   void SetEnvHere() const;
+  // Lets clients of other users in (the server takes anonymous clients; this
+  // opens its folders to them).
+  void OpenToOthers() const;
   // Ends the server at once, as a crash would.
   void Kill();
 
