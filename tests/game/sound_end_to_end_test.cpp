@@ -76,6 +76,9 @@ class TPlayer {
   bool Find(int timeout_ms) {
     _d = XOpenDisplay(nullptr);
     if (!_d) return false;
+    // A window listed may be gone when it is asked for its name (the game swaps
+    // its first window for the game's): that must not end the test.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     const long long end = MonotonicUs() + timeout_ms * 1000LL;
     while (MonotonicUs() < end) {
       Window root = DefaultRootWindow(_d), parent, *kids = nullptr;
@@ -597,15 +600,17 @@ TEST_P(SoundServerRestart, IsHeardAgainAndTheWaitCostsNothing) {
   for (size_t i = 0; i < drops.size(); ++i) {
     if (onsets[i] >= 0 && first_heard_s < 0) first_heard_s = double(drops[i] - back) / 1e6;
     if (drops[i] >= back + 3000000) {
-      EXPECT_GE(onsets[i], 0) << "a swap " << double(drops[i] - back) / 1e6 << " s after the new server was not heard";
+      EXPECT_GE(onsets[i], 0) << "a swap " << (drops[i] - back) / 1000 << " ms after the new server was not heard";
     }
   }
   EXPECT_EQ(late_drops, 2);
   EXPECT_LT(sound_cpu, 0.2) << "seconds of CPU in 10 s without a server: more than 2 % of a core";
   EXPECT_EQ(quiet_log, "") << "the game printed while the server was gone";
-  std::printf("%s, server restarted: sound CPU without a server %.2f %% of a core; first swap heard %.1f s "
+  char heard[32] = "never";
+  if (first_heard_s >= 0) std::snprintf(heard, sizeof heard, "%.1f s", first_heard_s);
+  std::printf("%s, server restarted: sound CPU without a server %.2f %% of a core; first swap heard %s "
               "after the new server (swaps at:",
-              Label(GetParam(), TLoad::kQuiet).c_str(), sound_cpu * 10, first_heard_s);
+              Label(GetParam(), TLoad::kQuiet).c_str(), sound_cpu * 10, heard);
   for (long long d : drops) std::printf(" %.1f", double(d - back) / 1e6);
   std::printf(" s)\n");
 }
