@@ -362,7 +362,8 @@ class SoundEndToEnd : public ::testing::Test {
     auto [tx, ty] = CellCentre(to);
     p.Click(fx, fy, 0ms);  // and stay: the held tile is drawn over this cell only
     const uint32_t unlit = BlockColour(home[size_t(to)] % 4, home[size_t(to)] / 4);
-    if (!Await([&] { return Distance(p.Pixels({{tx, ty}})[0], unlit) > 30; })) return -1;
+    const std::pair<int, int> target = CellCentre(to);  // clang 14 captures no bindings
+    if (!Await([&] { return Distance(p.Pixels({target})[0], unlit) > 30; })) return -1;
     p.Move(tx, ty);
     std::this_thread::sleep_for(50ms);
     const long long press = p.Press();
