@@ -12,9 +12,9 @@ endfunction()
 
 # Every tests/<sub>/*_test.cpp is its own test program, so one broken test file
 # cannot hide the others; tests are discovered through CTest. The tests of a
-# program named in ONE_AT_A_TIME (by its file's stem) never run beside each other.
+# program named in ALONE (by its file's stem) run with no other test beside them.
 function(tess_add_tests)
-  cmake_parse_arguments(T "" "" "LIBS;ONE_AT_A_TIME" ${ARGN})
+  cmake_parse_arguments(T "" "" "LIBS;ALONE" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   foreach(src ${srcs})
     get_filename_component(stem ${src} NAME_WE)
@@ -22,14 +22,14 @@ function(tess_add_tests)
     set(exe ${sub}_${stem})
     add_executable(${exe} ${src})
     target_link_libraries(${exe} PRIVATE ${T_LIBS} tess_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
-    set(lock "")
-    if(stem IN_LIST T_ONE_AT_A_TIME)
-      set(lock RESOURCE_LOCK ${exe})
+    set(alone "")
+    if(stem IN_LIST T_ALONE)
+      set(alone RUN_SERIAL TRUE)
     endif()
     gtest_discover_tests(${exe}
       TEST_PREFIX "${sub}."
       DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT 300 ${lock} ENVIRONMENT
+      PROPERTIES TIMEOUT 300 ${alone} ENVIRONMENT
         "TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR};TESS_BINARY_DIR=${PROJECT_BINARY_DIR};XDG_STATE_HOME=${PROJECT_BINARY_DIR}/test-state")
   endforeach()
 endfunction()
