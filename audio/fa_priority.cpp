@@ -13,7 +13,7 @@
 
 namespace {
 
-// Above ordinary programs, below sound servers' own threads and the kernel's.
+// Modest: above every ordinary program, no higher than a sound server's own threads.
 constexpr int kRealtimePriority = 5;
 constexpr int kNice = -10;
 constexpr int kBusTimeoutMs = 500;
