@@ -77,11 +77,14 @@ bool TFaOutput::Start(const TOptions& options) {
 void TFaOutput::Run(const std::shared_ptr<TShared>& shared) {
   TShared& s = *shared;
   pthread_setname_np(pthread_self(), "sound mixer");  // as tools like top show it
-  // Before a device opens: a sound library's own threads, started while it
-  // opens, carry the sound too and take over this scheduling.
-  if (s.options.realtime) RaiseThisThreadForSound();
+  // Real-time before a device opens: a sound library's own threads, started
+  // while it opens, carry the sound too and inherit it. The other ways (a
+  // request over the system bus) wait until the device is open, so a start
+  // never waits for them.
+  const bool direct = s.options.realtime && MakeThisThreadRealtime();
   const bool opened = s.device || Open(s);
   s.opened.set_value(opened);
+  if (opened && s.options.realtime && !direct) RaiseThisThreadOtherwise();
   while (opened && s.running.load(std::memory_order_acquire)) {
     if (s.device) PlayUntilGone(s);
     if (!s.running.load(std::memory_order_acquire)) break;

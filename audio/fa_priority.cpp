@@ -97,12 +97,17 @@ bool MakeRealtimeThroughRealtimeKit(long tid, int priority) {
   return granted;
 }
 
-TFaPriority RaiseThisThreadForSound() {
-  if (AlreadyRealtime()) return TFaPriority::kRealtime;
+bool MakeThisThreadRealtime() {
+  return AlreadyRealtime() || MakeRealtime(long(gettid()), RealtimePriority());
+}
+
+TFaPriority RaiseThisThreadOtherwise() {
   const long tid = long(gettid());
-  const int priority = RealtimePriority();
-  if (MakeRealtime(tid, priority)) return TFaPriority::kRealtime;
-  if (MakeRealtimeThroughRealtimeKit(tid, priority)) return TFaPriority::kRealtimeKit;
+  if (MakeRealtimeThroughRealtimeKit(tid, RealtimePriority())) return TFaPriority::kRealtimeKit;
   if (LowerNice(tid)) return TFaPriority::kNice;
   return TFaPriority::kNone;
+}
+
+TFaPriority RaiseThisThreadForSound() {
+  return MakeThisThreadRealtime() ? TFaPriority::kRealtime : RaiseThisThreadOtherwise();
 }

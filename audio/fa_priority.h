@@ -10,9 +10,14 @@ enum class TFaPriority { kNone, kNice, kRealtimeKit, kRealtime };
 // Raises the calling thread: real-time round-robin scheduling at a modest
 // priority when the process may take it (RLIMIT_RTPRIO or the capability), else
 // through RealtimeKit on the system bus, else a lower nice value where
-// RLIMIT_NICE permits one, else nothing. For the mixing thread only, before it
-// opens a device: what a sound library starts then inherits the scheduling.
+// RLIMIT_NICE permits one, else nothing. For the mixing thread only. The two
+// halves, for a thread that takes the quick one before it opens a device (what
+// a sound library starts then inherits it) and the rest once the device is open:
 TFaPriority RaiseThisThreadForSound();
+// Real-time directly: true when the thread has it now (or had it already).
+bool MakeThisThreadRealtime();
+// RealtimeKit, else a lower nice value, else nothing.
+TFaPriority RaiseThisThreadOtherwise();
 
 // The RealtimeKit step alone: asks the daemon on the system bus to make thread
 // tid (a kernel thread id of this process) real-time at priority, after limiting
