@@ -29,7 +29,10 @@ function(tess_add_tests)
     gtest_discover_tests(${exe}
       TEST_PREFIX "${sub}."
       DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT 300 ${alone} ENVIRONMENT
-        "TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR};TESS_BINARY_DIR=${PROJECT_BINARY_DIR};XDG_STATE_HOME=${PROJECT_BINARY_DIR}/test-state")
+      # One value per property: the discovered tests' properties reach CTest as a flat
+      # list, so a list value (several variables in one ENVIRONMENT) would be cut apart.
+      PROPERTIES TIMEOUT 300 ${alone}
+        ENVIRONMENT "TESS_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        ENVIRONMENT_MODIFICATION "XDG_STATE_HOME=set:${PROJECT_BINARY_DIR}/test-state")
   endforeach()
 endfunction()
