@@ -46,8 +46,8 @@ Ref<TImage> TImage::Create(int width, int height, int count, int flags, int r, i
   image->mask_r = r;
   image->mask_g = g;
   image->mask_b = b;
-  image->pixmaps.resize(size_t(count));
-  image->frames.resize(size_t(count));
+  image->pixmaps.assign(size_t(count), nullptr);
+  image->frames.assign(size_t(count), nullptr);
   image->seqs.assign(size_t(count), 0);
   if (g_auto_midhandle) {
     image->handle_x = float(width) * 0.5f;

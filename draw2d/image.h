@@ -2,8 +2,7 @@
 // as a pixmap and, made on first draw under the current graphics sequence, a driver
 // frame (texture). Leans on pixmap/ for pictures and on the current Draw2D driver.
 #pragma once
-#include <vector>
-
+#include "draw2d/per_frame.h"
 #include "pixmap/pixmap.h"
 #include "platform/object.h"
 
@@ -17,9 +16,9 @@ struct TImage : TObject {
   int flags = 0;
   int mask_r = 0, mask_g = 0, mask_b = 0;
   float handle_x = 0, handle_y = 0;
-  std::vector<Ref<TPixmap>> pixmaps;
-  std::vector<Ref<TImageFrame>> frames;
-  std::vector<int> seqs;  // GraphicsSeq a driver frame was made under; 0 = none
+  TPerFrame<Ref<TPixmap>> pixmaps;
+  TPerFrame<Ref<TImageFrame>> frames;
+  TPerFrame<int> seqs;  // GraphicsSeq a driver frame was made under; 0 = none
 
   // The driver frame of frame index, made again when the graphics sequence changed;
   // null when there is no pixmap, no driver, or the driver could not make it.
