@@ -141,12 +141,17 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   void GlQuad(unsigned texture, float u0, float v0, float u1, float v1, float x0, float y0,
               float x1, float y1, float tx, float ty);
 
-  // Recording (gl_frame_replay.cpp). Record starts an op when a context is current
-  // and returns false otherwise (the call then goes to GL at once, as it finds it).
-  bool Record(TFrameOp op);
-  void RecordState(int index, std::initializer_list<float> values);
-  void RecordState(int index, std::initializer_list<int> values);
+  // Recording (gl_frame_replay.cpp). Recording is true when a context is current
+  // (the frame's record is then started) and false otherwise: the call then goes
+  // to GL at once, as it finds it.
+  bool Recording();
   void BeginRecord();
+  // One op and its values (ints, unsigned, floats), as words.
+  template <class... Values>
+  void Put(TFrameOp op, Values... values);
+  // An op that sets state: its values are also the state the next frame starts from.
+  template <class... Values>
+  void PutState(TFrameOp op, int index, Values... values);
   bool Pending() const { return _frame.Size() > _replayed; }
   // Replays what was recorded since the last replay.
   void Materialise();
@@ -170,8 +175,7 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   // Quiet frames.
   static constexpr int kStateWords = 17;  // blend, alpha, colour, clear colour, viewport, transform, line width
   uint32_t _state[kStateWords] = {};      // as last recorded: the next frame starts from it
-  TFrameRecord _frame;                    // this frame, header first
-  TFrameRecord _shown;                    // the frame on screen
+  TFrameRecord _frame;                    // this frame, header first, and the one on screen
   size_t _replayed = 0;                   // words of _frame that reached GL
   bool _must_draw = false;                // this frame reached GL (replayed, read back) or made a texture
   bool _force = true;

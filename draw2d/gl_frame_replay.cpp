@@ -3,6 +3,7 @@
 // whose frame equals the one on screen is neither drawn nor swapped.
 #include <algorithm>
 #include <bit>
+#include <iterator>
 
 #include "draw2d/gl_draw2d_driver.h"
 #include "draw2d/glx_graphics.h"
@@ -39,64 +40,69 @@ bool QuietFrames() { return g_quiet; }
 
 // ---- recording ------------------------------------------------------------
 
-bool TGLDraw2DDriver::Record(TFrameOp op) {
+namespace {
+uint32_t W(TFrameOp op) { return uint32_t(op); }
+uint32_t W(int v) { return uint32_t(v); }
+uint32_t W(unsigned v) { return v; }
+uint32_t W(float v) { return std::bit_cast<uint32_t>(v); }
+}  // namespace
+
+bool TGLDraw2DDriver::Recording() {
   if (_replaying || !HasContext()) return false;
   if (_frame.Empty()) BeginRecord();
-  _frame.Op(op);
   return true;
 }
 
 // A frame starts from the state the previous one left: two frames with the same
 // calls but different starting state draw differently.
 void TGLDraw2DDriver::BeginRecord() {
-  for (uint32_t w : _state) _frame.Int(int(w));
+  _frame.Put(_state, kStateWords);
   _replayed = _frame.Size();
   _drew = false;
   _clears_first = false;
 }
 
-void TGLDraw2DDriver::RecordState(int index, std::initializer_list<float> values) {
-  for (float v : values) {
-    _frame.Float(v);
-    _state[index++] = std::bit_cast<uint32_t>(v);
-  }
+template <class... Values>
+void TGLDraw2DDriver::Put(TFrameOp op, Values... values) {
+  const uint32_t words[] = {W(op), W(values)...};
+  _frame.Put(words, std::size(words));
 }
 
-void TGLDraw2DDriver::RecordState(int index, std::initializer_list<int> values) {
-  for (int v : values) {
-    _frame.Int(v);
-    _state[index++] = uint32_t(v);
-  }
+template <class... Values>
+void TGLDraw2DDriver::PutState(TFrameOp op, int index, Values... values) {
+  const uint32_t words[] = {W(op), W(values)...};
+  std::copy(words + 1, std::end(words), _state + index);
+  _frame.Put(words, std::size(words));
 }
 
 void TGLDraw2DDriver::SetBlend(int mode) {
-  if (Record(TFrameOp::Blend)) RecordState(kBlend, {mode});
+  if (Recording()) PutState(TFrameOp::Blend, kBlend, mode);
   else GlBlend(mode);
 }
 
 void TGLDraw2DDriver::SetAlpha(float alpha) {
-  if (Record(TFrameOp::Alpha)) RecordState(kAlpha, {alpha});
+  if (Recording()) PutState(TFrameOp::Alpha, kAlpha, alpha);
   else GlAlpha(alpha);
 }
 
 void TGLDraw2DDriver::SetColor(int r, int g, int b) {
-  if (Record(TFrameOp::Color)) RecordState(kColor, {r, g, b});
+  if (Recording()) PutState(TFrameOp::Color, kColor, r, g, b);
   else GlColor(r, g, b);
 }
 
 void TGLDraw2DDriver::SetClsColor(int r, int g, int b) {
-  if (Record(TFrameOp::ClsColor)) RecordState(kClsColor, {r, g, b});
+  if (Recording()) PutState(TFrameOp::ClsColor, kClsColor, r, g, b);
   else GlClsColor(r, g, b);
 }
 
 void TGLDraw2DDriver::SetViewport(int x, int y, int width, int height) {
-  if (Record(TFrameOp::Viewport)) RecordState(kViewport, {x, y, width, height});
+  if (Recording()) PutState(TFrameOp::Viewport, kViewport, x, y, width, height);
   else GlViewport(x, y, width, height);
 }
 
 void TGLDraw2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
-  if (Record(TFrameOp::Transform)) {
-    RecordState(kTransform, {ix, iy, jx, jy});
+  if (Recording()) {
+    PutState(TFrameOp::Transform, kTransform, ix, iy, jx, jy);
     return;
   }
   _ix = ix;
@@ -106,12 +112,13 @@ void TGLDraw2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLDraw2DDriver::SetLineWidth(float width) {
-  if (Record(TFrameOp::LineWidth)) RecordState(kLineWidth, {width});
+  if (Recording()) PutState(TFrameOp::LineWidth, kLineWidth, width);
   else GlLineWidth(width);
 }
 
 void TGLDraw2DDriver::Cls() {
-  if (!Record(TFrameOp::Cls)) return GlCls();
+  if (!Recording()) return GlCls();
+  Put(TFrameOp::Cls);
   if (!_drew) {
     int w = 0, h = 0, d = 0, hz = 0, f = 0;
     TDraw2DGraphics::Current()->GetSettings(w, h, d, hz, f);
@@ -120,59 +127,51 @@ void TGLDraw2DDriver::Cls() {
   }
 }
 
-namespace {
-void Floats(TFrameRecord& r, std::initializer_list<float> values) {
-  for (float v : values) r.Float(v);
-}
-}  // namespace
-
 void TGLDraw2DDriver::Plot(float x, float y) {
-  if (!Record(TFrameOp::Plot)) return GlPlot(x, y);
-  Floats(_frame, {x, y});
+  if (!Recording()) return GlPlot(x, y);
+  Put(TFrameOp::Plot, x, y);
   _drew = true;
 }
 
 void TGLDraw2DDriver::DrawLine(float x0, float y0, float x1, float y1, float tx, float ty) {
-  if (!Record(TFrameOp::Line)) return GlLine(x0, y0, x1, y1, tx, ty);
-  Floats(_frame, {x0, y0, x1, y1, tx, ty});
+  if (!Recording()) return GlLine(x0, y0, x1, y1, tx, ty);
+  Put(TFrameOp::Line, x0, y0, x1, y1, tx, ty);
   _drew = true;
 }
 
 void TGLDraw2DDriver::DrawRect(float x0, float y0, float x1, float y1, float tx, float ty) {
-  if (!Record(TFrameOp::Rect)) return GlRect(x0, y0, x1, y1, tx, ty);
-  Floats(_frame, {x0, y0, x1, y1, tx, ty});
+  if (!Recording()) return GlRect(x0, y0, x1, y1, tx, ty);
+  Put(TFrameOp::Rect, x0, y0, x1, y1, tx, ty);
   _drew = true;
 }
 
 void TGLDraw2DDriver::DrawOval(float x0, float y0, float x1, float y1, float tx, float ty) {
-  if (!Record(TFrameOp::Oval)) return GlOval(x0, y0, x1, y1, tx, ty);
-  Floats(_frame, {x0, y0, x1, y1, tx, ty});
+  if (!Recording()) return GlOval(x0, y0, x1, y1, tx, ty);
+  Put(TFrameOp::Oval, x0, y0, x1, y1, tx, ty);
   _drew = true;
 }
 
 void TGLDraw2DDriver::DrawPoly(const std::vector<float>& points, float handle_x, float handle_y,
                                float tx, float ty) {
-  if (!Record(TFrameOp::Poly)) return GlPoly(points, handle_x, handle_y, tx, ty);
-  Floats(_frame, {handle_x, handle_y, tx, ty});
-  _frame.Int(int(points.size()));
-  for (float p : points) _frame.Float(p);
+  if (!Recording()) return GlPoly(points, handle_x, handle_y, tx, ty);
+  Put(TFrameOp::Poly, handle_x, handle_y, tx, ty, int(points.size()));
+  static_assert(sizeof(float) == sizeof(uint32_t));
+  _frame.Put(points.data(), points.size());
   _drew = true;
 }
 
 void TGLDraw2DDriver::DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
-  if (!Record(TFrameOp::Pixmap)) return GlPixmap(pixmap, x, y);
-  _frame.Pixmap(pixmap);
-  _frame.Int(x);
-  _frame.Int(y);
+  if (!Recording()) return GlPixmap(pixmap, x, y);
+  const uint32_t index = _frame.Pixmap(pixmap);
+  Put(TFrameOp::Pixmap, index, x, y);
   _drew = true;
 }
 
 void TGLDraw2DDriver::DrawTexturedQuad(unsigned texture, float u0, float v0, float u1, float v1,
                                        float x0, float y0, float x1, float y1, float tx,
                                        float ty) {
-  if (!Record(TFrameOp::Quad)) return GlQuad(texture, u0, v0, u1, v1, x0, y0, x1, y1, tx, ty);
-  _frame.Int(int(texture));
-  Floats(_frame, {u0, v0, u1, v1, x0, y0, x1, y1, tx, ty});
+  if (!Recording()) return GlQuad(texture, u0, v0, u1, v1, x0, y0, x1, y1, tx, ty);
+  Put(TFrameOp::Quad, texture, u0, v0, u1, v1, x0, y0, x1, y1, tx, ty);
   _drew = true;
 }
 
@@ -268,19 +267,19 @@ bool TGLDraw2DDriver::MustDraw(int sync) const {
   // A swap on the retrace paces its caller, and a frame that does not clear first
   // depends on what the back buffer held: both are drawn as they come.
   if (_force || _must_draw || !g_quiet || sync != 0 || !HasContext()) return true;
-  return !_clears_first || !_frame.Equals(_shown);
+  return !_clears_first || !_frame.RepeatsShown();
 }
 
 void TGLDraw2DDriver::Flip(int sync) {
   const bool draw = MustDraw(sync);
   if (draw) {
     FlushDrawing();
-    _shown.Swap(_frame);
+    _frame.Show();
     ++_frames_drawn;
   } else {
+    _frame.Restart();
     ++_frames_skipped;
   }
-  _frame.Clear();
   _replayed = 0;
   _drew = _clears_first = false;
   _must_draw = false;
