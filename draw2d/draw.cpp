@@ -12,6 +12,10 @@ namespace {
 // One Ref per call: the state cannot vanish under an operation that flips.
 Ref<TDraw2DGraphics> G() { return TDraw2DGraphics::Current(); }
 
+// For operations that only hand values to the driver: none of them switches or
+// closes graphics, so they take no reference (a board sets alpha twice a tile).
+TDraw2DGraphics* Now() { return TDraw2DGraphics::Current().get(); }
+
 // For getters: the current state or, with none selected, one of initial values.
 Ref<TDraw2DGraphics> StateOrInitial() {
   static const auto* initial = new Ref<TDraw2DGraphics>(std::make_shared<TDraw2DGraphics>());
@@ -23,7 +27,7 @@ Ref<TDraw2DGraphics> StateOrInitial() {
 // `apply` passes the value to its driver. Nothing happens with no state selected.
 template <class Store, class Apply>
 void Set(Store store, Apply apply) {
-  Ref<TDraw2DGraphics> g = G();
+  TDraw2DGraphics* g = Now();
   if (!g) return;
   store(*g);
   if (g->_driver) apply(*g->_driver);
@@ -184,44 +188,44 @@ Ref<TImageFont> GetImageFont() {
 }
 
 void Cls() {
-  auto g = G();
+  TDraw2DGraphics* g = Now();
   if (g && g->_driver) g->_driver->Cls();
 }
 
 void Plot(float x, float y) {
-  auto g = G();
+  TDraw2DGraphics* g = Now();
   if (g && g->_driver) g->_driver->Plot(x + g->origin_x, y + g->origin_y);
 }
 
 void DrawRect(float x, float y, float width, float height) {
-  auto g = G();
+  TDraw2DGraphics* g = Now();
   if (!g || !g->_driver) return;
   const float hx = g->handle_x, hy = g->handle_y;
   g->_driver->DrawRect(hx, hy, hx + width, hy + height, x + g->origin_x, y + g->origin_y);
 }
 
 void DrawLine(float x0, float y0, float x1, float y1) {
-  auto g = G();
+  TDraw2DGraphics* g = Now();
   if (!g || !g->_driver) return;
   const float hx = g->handle_x, hy = g->handle_y;
   g->_driver->DrawLine(hx, hy, x1 - x0 + hx, y1 - y0 + hy, x0 + g->origin_x, y0 + g->origin_y);
 }
 
 void DrawOval(float x, float y, float width, float height) {
-  auto g = G();
+  TDraw2DGraphics* g = Now();
   if (!g || !g->_driver) return;
   const float hx = g->handle_x, hy = g->handle_y;
   g->_driver->DrawOval(hx, hy, hx + width, hy + height, x + g->origin_x, y + g->origin_y);
 }
 
 void DrawPoly(const std::vector<float>& points) {
-  auto g = G();
+  TDraw2DGraphics* g = Now();
   if (!g || !g->_driver || points.size() < 6) return;
   g->_driver->DrawPoly(points, g->handle_x, g->handle_y, g->origin_x, g->origin_y);
 }
 
 void DrawPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
-  auto g = G();
+  TDraw2DGraphics* g = Now();
   if (g && g->_driver && pixmap) g->_driver->DrawPixmap(pixmap, x, y);
 }
 
