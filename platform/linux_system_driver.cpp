@@ -103,7 +103,9 @@ int TLinuxSystemDriver::ConnectionFd() const { return _display ? ConnectionNumbe
 int TLinuxSystemDriver::TranslatePending() {
   if (!_display) return 0;
   int n = 0;
-  while (XEventsQueued(_display, QueuedAfterReading) > 0) {
+  // Flushing reads the connection as well: one look sends what we asked for and
+  // takes in what the server sent (a separate flush would read it twice).
+  while (XEventsQueued(_display, QueuedAfterFlush) > 0) {
     XEvent ev;
     XNextEvent(_display, &ev);
     Translate(&ev);
@@ -114,7 +116,6 @@ int TLinuxSystemDriver::TranslatePending() {
 
 void TLinuxSystemDriver::Poll() {
   if (!_display) return;
-  XFlush(_display);
   TranslatePending();
   DispatchPendingSignal();
   RunCompletions();
@@ -122,10 +123,8 @@ void TLinuxSystemDriver::Poll() {
 
 void TLinuxSystemDriver::Wait() {
   int translated = 0;
-  if (_display) {
-    XFlush(_display);  // requests made since the last pump reach the server before we sleep
-    translated = TranslatePending();
-  }
+  // Requests made since the last pump reach the server before we sleep.
+  if (_display) translated = TranslatePending();
   // Input just taken in may be what the caller waits for: it looks before we sleep.
   if (translated == 0) SleepUntilSignal(1000);
   DispatchPendingSignal();

@@ -42,8 +42,8 @@ class TLinuxSystemDriver : public TSystemDriver {
   bool HasInvisibleCursor() const { return _cursor != 0; }
   void SetRawEventFilter(int (*fn)(void*)) { _filter = fn; }
 
-  // Poll's steps without the flush: every event already queued or readable.
-  // Returns how many X events were taken.
+  // Flushes the requests made so far and takes every event already queued or
+  // readable. Returns how many X events were taken.
   int TranslatePending();
 
  private:
