@@ -40,6 +40,9 @@ int (*sleep_limit)() = nullptr;
 
 std::mutex completions_lock;
 std::vector<std::function<void()>> completions;
+// Set after a completion is queued and the wake fd written: most pumps find it
+// clear and take no lock and make no system call.
+std::atomic<bool> completions_posted{false};
 
 // Non-blocking eventfd that PostCompletion writes and a sleeping Wait polls.
 int WakeFd() {
@@ -154,16 +157,20 @@ void PostCompletion(std::function<void()> fn) {
   }
   const uint64_t one = 1;
   if (int fd = WakeFd(); fd >= 0) (void)!write(fd, &one, sizeof one);  // ends a sleeping Wait
+  // After the write: whoever sees the flag also drains that write, so the fd never
+  // stays readable with the flag clear (a sleeping Wait would spin on it).
+  completions_posted.store(true, std::memory_order_release);
 }
 
 void RunCompletions() {
+  if (!completions_posted.exchange(false, std::memory_order_acq_rel)) return;
+  uint64_t count;
+  if (int fd = WakeFd(); fd >= 0) (void)!read(fd, &count, sizeof count);
   std::vector<std::function<void()>> ready;
   {
     std::lock_guard<std::mutex> lock(completions_lock);
     ready.swap(completions);
   }
-  uint64_t count;
-  if (int fd = WakeFd(); fd >= 0) (void)!read(fd, &count, sizeof count);
   for (auto& fn : ready) fn();
 }
 
