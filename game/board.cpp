@@ -58,10 +58,14 @@ int PreparePuzzle() {
   if (IMGPuzzle) DrawImage(IMGPuzzle, 0, 0, 0);
   SetMaskColor(255, 0, 255);
   const int t = PuzzleTileSize;
+  // Every tile image is made before any is filled, so that the images drawn each
+  // frame lie together in memory rather than between their pixels: a frame visits
+  // all of them, in shuffled order.
+  for (auto* board : {&Puzzle, &Puzzle_Original}) {
+    for (Ref<TImage>& tile : board->cells) tile = CreateImage(t, t, 1, ImageMasked | ImageDynamic);
+  }
   for (int x = 0; x < cols; ++x) {
     for (int y = 0; y < rows; ++y) {
-      Puzzle(x, y) = CreateImage(t, t, 1, ImageMasked | ImageDynamic);
-      Puzzle_Original(x, y) = CreateImage(t, t, 1, ImageMasked | ImageDynamic);
       Puzzle_ID_Correct(x, y) = ID;
       Puzzle_ID_Now(x, y) = ID;
       GrabImage(Puzzle(x, y), x * t, y * t, 0);
