@@ -173,6 +173,14 @@ void DrawImage(const Ref<TImage>& image, float x, float y, int frame) {
   f->Draw(x0, y0, x1, y1, x + ox, y + oy);
 }
 
+void PrefetchImage(const Ref<TImage>& image) {
+  const char* p = reinterpret_cast<const char*>(image.get());
+  if (!p) return;
+  constexpr size_t kLine = 64;
+  for (size_t at = 0; at < sizeof(TImage); at += kLine) __builtin_prefetch(p + at);
+  __builtin_prefetch(p + sizeof(TImage) - 1);
+}
+
 int ImageWidth(const Ref<TImage>& image) { return image ? image->width : 0; }
 int ImageHeight(const Ref<TImage>& image) { return image ? image->height : 0; }
 

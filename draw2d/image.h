@@ -58,6 +58,10 @@ void UnlockImage(const Ref<TImage>& image, int frame = 0);
 // masked with the mask colour current now.
 void GrabImage(const Ref<TImage>& image, int x, int y, int frame = 0);
 void DrawImage(const Ref<TImage>& image, float x, float y, int frame = 0);
+// Asks the processor to load what DrawImage reads of this image, ahead of the
+// call: a caller drawing many images that lie apart in memory (a shuffled board)
+// lets their loads overlap instead of waiting for each in turn. Draws nothing.
+void PrefetchImage(const Ref<TImage>& image);
 int ImageWidth(const Ref<TImage>& image);
 int ImageHeight(const Ref<TImage>& image);
 void MidHandleImage(const Ref<TImage>& image);
