@@ -17,6 +17,9 @@
 #include "platform/app.h"
 #include "platform/system.h"
 
+const long kWindowInputMask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                              PointerMotionMask | ExposureMask | StructureNotifyMask;
+
 namespace {
 
 using TSwapIntervalSGI = int (*)(int);
@@ -259,9 +262,7 @@ void ShowWindow(TGLContextRecord* r, bool full) {
   XIfEvent(d, &ev, IsMapNotifyOf, reinterpret_cast<XPointer>(r->window));
   // Exposures and the window manager's changes make the next frame draw even when
   // it equals the one shown before.
-  XSelectInput(d, r->window,
-               KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                   PointerMotionMask | ResizeRedirectMask | ExposureMask | StructureNotifyMask);
+  XSelectInput(d, r->window, kWindowInputMask | ResizeRedirectMask);
   SetInputWindow(r->window);
   SetPointerView(r->view.scale, r->view.x, r->view.y);
   s.input_window = r->window;

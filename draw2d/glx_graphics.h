@@ -92,6 +92,11 @@ void CloseGLGraphicsDriver();
 using TWindowCheck = bool (*)();
 void SetWindowCheck(TWindowCheck check);
 
+// The input a shown window selects (an X event mask): keys, buttons, motion,
+// exposures and the window manager's changes. ResizeRedirect comes on top while the
+// window keeps a size of its own.
+extern const long kWindowInputMask;
+
 // The record made current last; null when none is.
 TGLContextRecord* GLCurrentRecord();
 // The current record's view (one pixel per unit over its size without one).
