@@ -12,8 +12,6 @@
 namespace {
 
 constexpr int kKeyReturn = 13, kKeyF11 = 122, kKeyAlt = 164, kKeyAltGr = 165;
-constexpr long kInputMask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                            PointerMotionMask | ExposureMask | StructureNotifyMask;
 
 struct TFullScreenState {
   bool keys = false;
@@ -41,12 +39,19 @@ void SendState(Display* d, Window w, bool on) {
 
 // The size the window manager gave the input window: the drawing space is fitted in.
 // Back in its own size after full screen, the window keeps that size again.
-void FollowSize(int width, int height) {
+void FollowSize() {
   TGLContextRecord* r = GLCurrentRecord();
-  if (!r || r->kind != 2 || width <= 0 || height <= 0) return;
+  if (!r || r->kind != 2) return;
+  // Asked of the server rather than taken from the notice: a window manager also
+  // announces a size before it gives it, and keeping the size from then on would
+  // turn its resize away and leave the window at screen size.
+  XWindowAttributes a{};
+  if (!XGetWindowAttributes(SystemDisplay(), r->window, &a)) return;
+  const int width = a.width, height = a.height;
+  if (width <= 0 || height <= 0) return;
   const int scale = int(r->windowed_scale);
   if (!r->full_screen && width == r->width * scale && height == r->height * scale) {
-    XSelectInput(SystemDisplay(), r->window, kInputMask | ResizeRedirectMask);
+    XSelectInput(SystemDisplay(), r->window, kWindowInputMask | ResizeRedirectMask);
   }
   if (width == r->view.window_w && height == r->view.window_h) return;
   r->view = FitPixelView(r->width, r->height, width, height);
@@ -59,7 +64,7 @@ Ref<TObject> WindowHook(int, Ref<TObject> data, Ref<TObject>) {
   TFullScreenState& s = S();
   switch (ev->id) {
     case EVENT_WINDOWSIZE:
-      FollowSize(ev->x, ev->y);
+      FollowSize();
       break;
     case EVENT_KEYDOWN:
     case EVENT_KEYUP:
@@ -101,7 +106,7 @@ void SetFullScreen(bool on) {
   r->full_screen = on;
   if (on) {
     // The window manager may now size the window; in a window it keeps its size.
-    XSelectInput(d, r->window, kInputMask);
+    XSelectInput(d, r->window, kWindowInputMask);
     SendState(d, r->window, true);
   } else {
     // Sizes stay the window manager's to make until the window has its own again.
