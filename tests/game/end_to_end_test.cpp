@@ -152,6 +152,13 @@ class Program : public ::testing::Test {
     Shell("import -window " + window + " " + file);
     return ConvertPixmap(LoadPixmap(TUrl(file)), FormatRGB888);
   }
+  // One pixel of the window (RGB); 0 when it could not be read.
+  uint32_t PixelAt(int x, int y) {
+    const std::string file = (tmp.path() / "pixel.png").string();
+    Shell("import -window " + window + " -crop 1x1+" + std::to_string(x) + "+" + std::to_string(y) + " " + file);
+    Ref<TPixmap> p = ConvertPixmap(LoadPixmap(TUrl(file)), FormatRGB888);
+    return p ? static_cast<uint32_t>(ReadPixel(p, 0, 0)) & 0xFFFFFF : 0;
+  }
   // Waits for the exit; -1 when it did not end within the time.
   int ExitStatus(std::chrono::milliseconds within) {
     const auto end = std::chrono::steady_clock::now() + within;
@@ -316,34 +323,49 @@ std::string Geometry(const std::string& window) {
   return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
 }
 
+// Polls `done` until it holds, for at most ten seconds (a loaded machine).
+bool Eventually(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  while (std::chrono::steady_clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return done();
+}
+
 std::string WaitForGeometry(const std::string& window, const std::string& want) {
-  std::string got;
-  for (int i = 0; i < 500 && (got = Geometry(window)) != want; ++i) std::this_thread::sleep_for(20ms);
-  return got;
+  Eventually([&] { return Geometry(window) == want; });
+  return Geometry(window);
 }
 
 TEST_F(Program, F11GoesFullScreenThroughTheWindowManagerAndBack) {
-  if (!Have("openbox")) GTEST_SKIP() << "openbox is needed as the window manager";
+  if (!Have("openbox") || !Have("xprop")) GTEST_SKIP() << "openbox is needed as the window manager, xprop to see it";
   const pid_t wm = ::fork();
   ASSERT_GE(wm, 0);
   if (wm == 0) {
     ::execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  std::this_thread::sleep_for(500ms);
+  // Each step waits for what the next relies on: keys reach the focused window, and
+  // a request for full screen made before the window manager runs is lost.
+  ASSERT_TRUE(Eventually([] { return Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; }))
+      << "the window manager did not start";
   Start();
+  const uint32_t menu_grey = 0x323232;  // the menu's background, drawn once F11 is heard
+  ASSERT_TRUE(Eventually([&] {
+    return std::stoul("0" + Shell("xdotool getwindowfocus")) == std::stoul(window) && PixelAt(10, 300) == menu_grey;
+  })) << "the menu never had the focus";
   Key("F11");
-  EXPECT_EQ(WaitForGeometry(window, "3840x2160"), "3840x2160");
-  std::this_thread::sleep_for(300ms);
+  ASSERT_EQ(WaitForGeometry(window, "3840x2160"), "3840x2160");
   // 800 x 600 fitted into 3840 x 2160: 3.6 pixels a unit, from x = 480, bars beside.
+  ASSERT_TRUE(Eventually([&] { return PixelAt(480 + 36, 1080) == menu_grey; })) << "the menu was not fitted in";
   Click(480 + int(400 * 3.6), int(150 * 3.6));  // "Spiel starten"
-  Key("Return");                                 // the first motif
+  const int arrow_x = 480 + int(60 * 3.6), arrow_y = int(475 * 3.6);
+  ASSERT_TRUE(Eventually([&] { return PixelAt(arrow_x, arrow_y) != menu_grey; })) << "no motif selection";
+  Key("Return");  // the first motif
   const int panel_x = 480 + int(592 * 3.6), panel_y = int(480 * 3.6);
-  Ref<TPixmap> shot = Shot();
-  for (int i = 0; i < 20 && shot && Rgb(shot, panel_x, panel_y) != 0x646464u; ++i) shot = Shot();  // a loaded machine
-  ASSERT_TRUE(shot);
-  EXPECT_EQ(Rgb(shot, 200, 1000), 0u) << "bar";
-  EXPECT_EQ(Rgb(shot, panel_x, panel_y), 0x646464u) << "the board's side panel";
+  EXPECT_TRUE(Eventually([&] { return PixelAt(panel_x, panel_y) == 0x646464u; })) << "the board's side panel";
+  EXPECT_EQ(PixelAt(200, 1000), 0u) << "bar";
   Key("F11");
   EXPECT_EQ(WaitForGeometry(window, "800x600"), "800x600");
   Key("Escape");
