@@ -104,6 +104,8 @@ bool Start(TGame& game, const fs::path& dir) {
   game.pid = fork();
   if (game.pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
+    // Boards left unsolved are saved on exit: into the bench's folder, never the player's.
+    setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
     execl("./Tessolino", "Tessolino", static_cast<char*>(nullptr));
     _exit(127);
   }
