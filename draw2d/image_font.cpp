@@ -24,12 +24,16 @@ int TImageFont::Style() { return _src_font ? _src_font->Style() : 0; }
 int TImageFont::Height() { return _src_font ? _src_font->Height() : 16; }
 
 int TImageFont::CharToGlyph(int code) {
-  if (_src_font) return _src_font->CharToGlyph(code);
-  return code >= 32 && code <= 127 ? code - 32 : -1;
+  if (!_src_font) return code >= 32 && code <= 127 ? code - 32 : -1;
+  if (code < 0 || code >= int(_latin_glyphs.size())) return _src_font->CharToGlyph(code);
+  int& glyph = _latin_glyphs[size_t(code)];
+  if (glyph == -2) glyph = _src_font->CharToGlyph(code);
+  return glyph;
 }
 
-Ref<TImageGlyph> TImageFont::ImageGlyph(int index) {
-  if (index < 0 || size_t(index) >= _glyphs.size()) return nullptr;
+const Ref<TImageGlyph>& TImageFont::ImageGlyph(int index) {
+  static const Ref<TImageGlyph> kNone;
+  if (index < 0 || size_t(index) >= _glyphs.size()) return kNone;
   Ref<TImageGlyph>& slot = _glyphs[size_t(index)];
   if (slot || !_src_font) return slot;
   auto glyph = std::make_shared<TImageGlyph>();
@@ -67,7 +71,7 @@ void TImageFont::Draw(const std::u16string& text, float x, float y, float ix, fl
   for (char16_t c : text) {
     const int g = CharToGlyph(int(c));
     if (g < 0) continue;
-    Ref<TImageGlyph> glyph = ImageGlyph(g);
+    const Ref<TImageGlyph>& glyph = ImageGlyph(g);
     if (!glyph) continue;
     if (glyph->_image) {
       if (const Ref<TImageFrame>& frame = glyph->_image->Frame(0)) {
@@ -85,7 +89,7 @@ int TImageFont::TextWidth(const std::u16string& text) {
   for (char16_t c : text) {
     const int g = CharToGlyph(int(c));
     if (g < 0) continue;
-    if (Ref<TImageGlyph> glyph = ImageGlyph(g)) w = float(int(w + glyph->_advance));
+    if (const Ref<TImageGlyph>& glyph = ImageGlyph(g)) w = float(int(w + glyph->_advance));
   }
   return int(w);
 }

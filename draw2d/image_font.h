@@ -2,6 +2,7 @@
 // any image (tinted by the colour, blended by the blend mode); and the built-in
 // 8 x 16 font used before any font is set.
 #pragma once
+#include <array>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,21 @@ struct TImageFont : TFont {
   int _sharp_scale = 1;
   std::vector<Ref<TImageGlyph>> _glyphs;
   int _imageFlags = 0;
+  // Glyph indices of the first 256 codes as looked up (-2: not yet): text is drawn
+  // again every frame.
+  std::array<int, 256> _latin_glyphs = [] {
+    std::array<int, 256> a;
+    a.fill(-2);
+    return a;
+  }();
 
   int Style() override;
   int Height() override;
   int CountGlyphs() override { return int(_glyphs.size()); }
   int CharToGlyph(int code) override;
   Ref<TGlyph> LoadGlyph(int index) override;
-  Ref<TImageGlyph> ImageGlyph(int index);
+  // Null for an index out of range.
+  const Ref<TImageGlyph>& ImageGlyph(int index);
 
   // Draws each code unit's glyph with the pen at (x, y), moved by the advance
   // along (ix, jx); (iy, jy) is the transform's second column.
