@@ -20,6 +20,13 @@ enum class TFrameOp : uint32_t {
   Cls, Plot, Line, Rect, Oval, Poly, Pixmap, Quad
 };
 
+// The state a frame starts from, as the words at the head of its record: where
+// each setter's values sit.
+enum TFrameState : int {
+  kStateBlend = 0, kStateAlpha = 1, kStateColor = 2, kStateClsColor = 5, kStateViewport = 8,
+  kStateTransform = 12, kStateLineWidth = 16, kStateWords = 17
+};
+
 class TFrameRecord {
  public:
   // Appends n words (4-byte values) to the frame being drawn.
@@ -44,6 +51,11 @@ class TFrameRecord {
     return uint32_t(_pixmaps.size() - 1);
   }
   size_t Size() const { return _own ? _words.size() : _at; }
+  // The frame being drawn and the one on screen, as words; null when either keeps
+  // a pixmap (a frame that draws one is drawn whole).
+  const uint32_t* Words() const { return _pixmaps.empty() ? Read(0).words : nullptr; }
+  const uint32_t* ShownWords() const { return _shown_pixmaps.empty() ? _shown.data() : nullptr; }
+  size_t ShownSize() const { return _shown.size(); }
   bool Empty() const { return Size() == 0; }
   // Every word of the frame on screen, in order, and no pixmap.
   bool RepeatsShown() const { return !_own && _at == _shown.size(); }

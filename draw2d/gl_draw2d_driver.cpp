@@ -93,6 +93,15 @@ TPixelRect ToPixels(const TPixelView& v, float x, float y, float w, float h) {
 // The whole drawing space in pixels; bars lie around it when it is not the window.
 TPixelRect Space(const TPixelView& v) { return ToPixels(v, 0, 0, float(v.width), float(v.height)); }
 
+TPixelRect Intersect(const TPixelRect& a, const TPixelRect& b) {
+  return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
+}
+
+// Scissors GL to r, given from the top left of a window h pixels high.
+void ScissorTo(const TPixelRect& r, int h) {
+  glScissor(r.x0, h - r.y1, std::max(0, r.x1 - r.x0), std::max(0, r.y1 - r.y0));
+}
+
 bool HasBars(const TPixelView& v, const TPixelRect& r) {
   return r.x0 > 0 || r.y0 > 0 || r.x1 < v.window_w || r.y1 < v.window_h;
 }
@@ -133,14 +142,41 @@ void TGLDraw2DDriver::ClearBars() {
   glEnable(GL_SCISSOR_TEST);
   const int w = v.window_w, h = v.window_h;
   const TPixelRect bars[4] = {{0, 0, r.x0, h}, {r.x1, 0, w, h}, {r.x0, 0, r.x1, r.y0}, {r.x0, r.y1, r.x1, h}};
-  for (const TPixelRect& b : bars) {
+  const TPixelRect part = {_part[0], _part[1], _part[2], _part[3]};
+  for (TPixelRect b : bars) {
+    if (_in_part) b = Intersect(b, part);
     if (b.x1 <= b.x0 || b.y1 <= b.y0) continue;
-    glScissor(b.x0, h - b.y1, b.x1 - b.x0, b.y1 - b.y0);
+    ScissorTo(b, h);
     glClear(GL_COLOR_BUFFER_BIT);
   }
   glScissor(box[0], box[1], box[2], box[3]);
   if (!scissor) glDisable(GL_SCISSOR_TEST);
   glClearColor(colour[0], colour[1], colour[2], colour[3]);
+}
+
+bool TGLDraw2DDriver::FindPartToRedraw(int sync) {
+  if (sync != 0 || _force || _must_draw || !QuietFrames() || !_clears_first || !HasContext()) return false;
+  const TPixelView v = View();
+  if (!SameView(v, _applied_view) || !GLGraphicsDriver()->CanFlipPart()) return false;
+  TUnitRect d;
+  if (!FrameDamage(_frame.ShownWords(), _frame.ShownSize(), _frame.Words(), _frame.Size(), _fresh, d) ||
+      d.Empty())
+    return false;
+  // Whole pixels around it, one more for rounding and smoothing at the edges.
+  auto px = [&v](float u, int origin, bool up) {
+    const float p = float(origin) + u * v.scale;
+    return int(up ? std::ceil(p) : std::floor(p)) + (up ? 1 : -1);
+  };
+  const TPixelRect whole = {0, 0, v.window_w, v.window_h};
+  const TPixelRect r = Intersect({px(d.x0, v.x, false), px(d.y0, v.y, false), px(d.x1, v.x, true), px(d.y1, v.y, true)}, whole);
+  if (r.x1 <= r.x0 || r.y1 <= r.y0) return false;
+  // A large change is shown with a swap, as any frame.
+  if (int64_t(r.x1 - r.x0) * (r.y1 - r.y0) * 2 > int64_t(v.window_w) * v.window_h) return false;
+  _part[0] = r.x0;
+  _part[1] = r.y0;
+  _part[2] = r.x1;
+  _part[3] = r.y1;
+  return true;
 }
 
 void TGLDraw2DDriver::ResetGLContext(const Ref<TGraphics>& graphics) {
@@ -230,13 +266,14 @@ void TGLDraw2DDriver::GlViewport(int x, int y, int width, int height) {
   int gw = 0, gh = 0;
   CurrentSize(gw, gh);
   const TPixelView v = View();
-  if (x == 0 && y == 0 && width == gw && height == gh && !HasBars(v, Space(v))) {
+  if (x == 0 && y == 0 && width == gw && height == gh && !HasBars(v, Space(v)) && !_in_part) {
     glDisable(GL_SCISSOR_TEST);
   } else {
     // In pixels: the drawing space may be scaled and lie between bars.
-    const TPixelRect r = ToPixels(v, float(x), float(y), float(width), float(height));
+    TPixelRect r = ToPixels(v, float(x), float(y), float(width), float(height));
+    if (_in_part) r = Intersect(r, {_part[0], _part[1], _part[2], _part[3]});
     glEnable(GL_SCISSOR_TEST);
-    glScissor(r.x0, v.window_h - r.y1, r.x1 - r.x0, r.y1 - r.y0);
+    ScissorTo(r, v.window_h);
   }
 }
 
@@ -357,6 +394,18 @@ void TGLDraw2DDriver::ReleaseNow(const TRelease& release) {
   glDeleteTextures(1, &name);
 }
 
+namespace {
+// A new frame's texels: its atlas slot and the texels that filtering and smaller
+// levels blend with it, or the whole of a texture of its own.
+TTexelRect FreshTexels(const TGLImageFrame& frame) {
+  if (frame.slot.page < 0) return {frame.name, -1e30f, -1e30f, 1e30f, 1e30f};
+  const float k = 1.0f / float(TTextureAtlas::kPageSize), m = float(1 << TTextureAtlas::kMipLevels);
+  const TAtlasSlot& s = frame.slot;
+  return {frame.name, (float(s.x) - m) * k, (float(s.y) - m) * k, (float(s.x + s.w) + m) * k,
+          (float(s.y + s.h) + m) * k};
+}
+}  // namespace
+
 Ref<TImageFrame> TGLDraw2DDriver::CreateFrameFromPixmap(const Ref<TPixmap>& pixmap, int flags) {
   if (!pixmap || pixmap->width <= 0 || pixmap->height <= 0) return nullptr;
   FlushBatch();
@@ -369,7 +418,7 @@ Ref<TImageFrame> TGLDraw2DDriver::CreateFrameFromPixmap(const Ref<TPixmap>& pixm
   }
   if (frame && frame->slot.page < 0 && _listener) _listener->OnTextureMemory(frame->texture_bytes);
   // Texels that this frame's record points at may be new (a place or a name reused).
-  _must_draw = true;
+  if (frame) _fresh.push_back(FreshTexels(*frame));
   _bind_known = false;  // creation bound textures directly (in full screen, in this context)
   return frame;
 }

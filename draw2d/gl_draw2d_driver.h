@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "draw2d/draw2d_graphics.h"
+#include "draw2d/frame_damage.h"
 #include "draw2d/frame_record.h"
 #include "draw2d/gl_draw_listener.h"
 #include "draw2d/glx_window_scale.h"
@@ -70,6 +71,8 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   // Flips that swapped and flips that found the screen already right, since start.
   int64_t FramesDrawn() const { return _frames_drawn; }
   int64_t FramesSkipped() const { return _frames_skipped; }
+  // Drawn flips that redrew and showed only the part of the window that changed.
+  int64_t FramesDrawnInPart() const { return _frames_in_part; }
   // Null: nobody listens.
   void SetListener(TGLDrawListener* listener) {
     _listener = listener;
@@ -123,6 +126,10 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   bool FollowView();
   // Black around a drawing space that does not fill the window.
   void ClearBars();
+  // The part of the window this flip needs to redraw (into _part) when it is small
+  // and the rest of the screen already shows the frame: the frame differs from the
+  // one on screen only in where and what some calls draw. False: the whole frame.
+  bool FindPartToRedraw(int sync);
 
   // The calls as GL sees them, also used by the replay.
   void GlBlend(int mode);
@@ -173,16 +180,18 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   float _line_width = 1;
 
   // Quiet frames.
-  static constexpr int kStateWords = 17;  // blend, alpha, colour, clear colour, viewport, transform, line width
-  uint32_t _state[kStateWords] = {};      // as last recorded: the next frame starts from it
+  uint32_t _state[kStateWords] = {};  // as last recorded: the next frame starts from it
   TFrameRecord _frame;                    // this frame, header first, and the one on screen
   size_t _replayed = 0;                   // words of _frame that reached GL
-  bool _must_draw = false;                // this frame reached GL (replayed, read back) or made a texture
+  bool _must_draw = false;                // this frame reached GL (replayed, read back)
+  std::vector<TTexelRect> _fresh;         // texels made since the last frame was drawn
   bool _force = true;
   bool _drew = false;          // this frame drew something
   bool _clears_first = false;  // its first drawing call clears the whole window
   bool _replaying = false;
-  int64_t _frames_drawn = 0, _frames_skipped = 0;
+  bool _in_part = false;  // the replay is scissored to _part (window pixels x0, y0, x1, y1 from the top left)
+  int _part[4] = {};
+  int64_t _frames_drawn = 0, _frames_skipped = 0, _frames_in_part = 0;
 };
 
 // Hooks the window events that make the next frame draw (once).

@@ -15,9 +15,6 @@ namespace {
 
 bool g_quiet = true;
 
-// Where each setter's values sit in the recorded state.
-enum : int { kBlend = 0, kAlpha = 1, kColor = 2, kClsColor = 5, kViewport = 8, kTransform = 12, kLineWidth = 16 };
-
 // An exposure or a change by the window manager: the screen may no longer show the
 // last frame.
 Ref<TObject> WindowChangeHook(int, Ref<TObject> data, Ref<TObject>) {
@@ -76,33 +73,33 @@ void TGLDraw2DDriver::PutState(TFrameOp op, int index, Values... values) {
 }
 
 void TGLDraw2DDriver::SetBlend(int mode) {
-  if (Recording()) PutState(TFrameOp::Blend, kBlend, mode);
+  if (Recording()) PutState(TFrameOp::Blend, kStateBlend, mode);
   else GlBlend(mode);
 }
 
 void TGLDraw2DDriver::SetAlpha(float alpha) {
-  if (Recording()) PutState(TFrameOp::Alpha, kAlpha, alpha);
+  if (Recording()) PutState(TFrameOp::Alpha, kStateAlpha, alpha);
   else GlAlpha(alpha);
 }
 
 void TGLDraw2DDriver::SetColor(int r, int g, int b) {
-  if (Recording()) PutState(TFrameOp::Color, kColor, r, g, b);
+  if (Recording()) PutState(TFrameOp::Color, kStateColor, r, g, b);
   else GlColor(r, g, b);
 }
 
 void TGLDraw2DDriver::SetClsColor(int r, int g, int b) {
-  if (Recording()) PutState(TFrameOp::ClsColor, kClsColor, r, g, b);
+  if (Recording()) PutState(TFrameOp::ClsColor, kStateClsColor, r, g, b);
   else GlClsColor(r, g, b);
 }
 
 void TGLDraw2DDriver::SetViewport(int x, int y, int width, int height) {
-  if (Recording()) PutState(TFrameOp::Viewport, kViewport, x, y, width, height);
+  if (Recording()) PutState(TFrameOp::Viewport, kStateViewport, x, y, width, height);
   else GlViewport(x, y, width, height);
 }
 
 void TGLDraw2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
   if (Recording()) {
-    PutState(TFrameOp::Transform, kTransform, ix, iy, jx, jy);
+    PutState(TFrameOp::Transform, kStateTransform, ix, iy, jx, jy);
     return;
   }
   _ix = ix;
@@ -112,7 +109,7 @@ void TGLDraw2DDriver::SetTransform(float ix, float iy, float jx, float jy) {
 }
 
 void TGLDraw2DDriver::SetLineWidth(float width) {
-  if (Recording()) PutState(TFrameOp::LineWidth, kLineWidth, width);
+  if (Recording()) PutState(TFrameOp::LineWidth, kStateLineWidth, width);
   else GlLineWidth(width);
 }
 
@@ -123,7 +120,7 @@ void TGLDraw2DDriver::Cls() {
     int w = 0, h = 0, d = 0, hz = 0, f = 0;
     TDraw2DGraphics::Current()->GetSettings(w, h, d, hz, f);
     const uint32_t full[4] = {0, 0, uint32_t(w), uint32_t(h)};
-    _clears_first = std::equal(full, full + 4, _state + kViewport);
+    _clears_first = std::equal(full, full + 4, _state + kStateViewport);
   }
 }
 
@@ -266,12 +263,18 @@ void TGLDraw2DDriver::FlushDrawing() {
 bool TGLDraw2DDriver::MustDraw(int sync) const {
   // A swap on the retrace paces its caller, and a frame that does not clear first
   // depends on what the back buffer held: both are drawn as they come.
-  if (_force || _must_draw || !g_quiet || sync != 0 || !HasContext()) return true;
+  if (_force || _must_draw || !_fresh.empty() || !g_quiet || sync != 0 || !HasContext()) return true;
   return !_clears_first || !_frame.RepeatsShown();
 }
 
 void TGLDraw2DDriver::Flip(int sync) {
   const bool draw = MustDraw(sync);
+  const bool in_part = draw && FindPartToRedraw(sync);
+  if (in_part) {
+    // The whole frame is replayed, but GL draws only inside the part.
+    _in_part = true;
+    GlViewport(_viewport[0], _viewport[1], _viewport[2], _viewport[3]);
+  }
   if (draw) {
     FlushDrawing();
     _frame.Show();
@@ -283,9 +286,16 @@ void TGLDraw2DDriver::Flip(int sync) {
   _replayed = 0;
   _drew = _clears_first = false;
   _must_draw = false;
+  _fresh.clear();
   _force = false;  // the pump below may set it again, for the next frame
   RunReleases();
-  if (draw) {
+  if (in_part) {
+    _in_part = false;
+    GlViewport(_viewport[0], _viewport[1], _viewport[2], _viewport[3]);
+    const int h = _applied_view.window_h;
+    GLGraphicsDriver()->FlipPart(_part[0], h - _part[3], _part[2] - _part[0], _part[3] - _part[1]);
+    ++_frames_in_part;
+  } else if (draw) {
     GLGraphicsDriver()->Flip(sync);
   } else {
     SystemPump();

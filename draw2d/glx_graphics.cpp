@@ -23,6 +23,7 @@ const long kWindowInputMask = KeyPressMask | KeyReleaseMask | ButtonPressMask | 
 namespace {
 
 using TSwapIntervalSGI = int (*)(int);
+using TCopySubBufferMESA = void (*)(Display*, GLXDrawable, int, int, int, int);
 
 struct TGLXState {
   bool started = false;
@@ -31,6 +32,7 @@ struct TGLXState {
   int screen = 0;
   bool vidmode = false;
   TSwapIntervalSGI swap_interval = nullptr;
+  TCopySubBufferMESA copy_sub_buffer = nullptr;
   Atom wm_protocols = 0;
   Atom wm_delete = 0;
   // Records.
@@ -97,6 +99,10 @@ bool Start() {
   if (ext && std::strstr(ext, "GLX_SGI_swap_control")) {
     s.swap_interval = reinterpret_cast<TSwapIntervalSGI>(
         glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalSGI")));
+  }
+  if (ext && std::strstr(ext, "GLX_MESA_copy_sub_buffer")) {
+    s.copy_sub_buffer = reinterpret_cast<TCopySubBufferMESA>(
+        glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
   }
   s.wm_protocols = XInternAtom(d, "WM_PROTOCOLS", False);
   s.wm_delete = XInternAtom(d, "WM_DELETE_WINDOW", False);
@@ -419,6 +425,19 @@ void TGLGraphicsDriver::Flip(int sync) {
     if (s.swap_interval) s.swap_interval(want);
   }
   glXSwapBuffers(s.display, r->window);
+  SystemPump();
+}
+
+bool TGLGraphicsDriver::CanFlipPart() const {
+  const TGLXState& s = S();
+  return s.copy_sub_buffer && s.current && s.current->open;
+}
+
+void TGLGraphicsDriver::FlipPart(int x, int y, int width, int height) {
+  TGLXState& s = S();
+  TGLContextRecord* r = s.current;
+  if (!r || !r->open || !s.copy_sub_buffer) return;
+  s.copy_sub_buffer(s.display, r->window, x, y, width, height);
   SystemPump();
 }
 

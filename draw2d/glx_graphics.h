@@ -52,6 +52,11 @@ struct TGLGraphicsDriver : TGraphicsDriver {
   // Takes a TGLGraphics (null does nothing).
   void SetGraphics(const Ref<TGraphics>& graphics) override;
   void Flip(int sync) override;
+  // Shows a rectangle of the back buffer (window pixels from the bottom left, as
+  // GL counts them) and leaves the rest of the window as it is. Only where the GL
+  // implementation can (CanFlipPart); never paced by the retrace.
+  bool CanFlipPart() const;
+  void FlipPart(int x, int y, int width, int height);
   // Paired calls around texture work: the first makes the shared context current,
   // the second restores the context and drawable that were current before (never a
   // record closed in between). Does nothing in full screen.

@@ -3,6 +3,9 @@
 // frame would show.
 #include <GL/gl.h>
 
+#include <vector>
+
+#include "draw2d/draw.h"
 #include "draw2d/draw2d_driver.h"
 #include "draw2d/glx_graphics.h"
 #include "platform/event.h"
@@ -52,6 +55,16 @@ class QuietFrames : public GLWindowTest {
     XDestroyImage(image);
     return TRGBA{int(p >> 16 & 255), int(p >> 8 & 255), int(p & 255), 255};
   }
+  // Every pixel the window shows.
+  std::vector<unsigned long> ShownWindow() {
+    std::vector<unsigned long> pixels;
+    XImage* image = XGetImage(SystemDisplay(), GLCurrentRecord()->window, 0, 0, kW, kH, AllPlanes, ZPixmap);
+    if (!image) return pixels;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xffffff);
+    XDestroyImage(image);
+    return pixels;
+  }
   // Flips and tells whether that flip drew and swapped.
   bool FlipDrew() {
     const int64_t drawn = driver_->FramesDrawn();
@@ -96,6 +109,46 @@ TEST_F(QuietFrames, OnlyFramesThatDifferFromTheScreenAreDrawn) {
   EXPECT_TRUE(FlipDrew());
   DrawRect(20, 20, 40, 40);
   EXPECT_TRUE(FlipDrew());
+}
+
+TEST_F(QuietFrames, ASmallChangeIsRedrawnInItsPartAndTheWindowShowsTheWholeFrame) {
+  if (!GLGraphicsDriver()->CanFlipPart()) GTEST_SKIP() << "this GL shows whole frames only";
+  Ref<TImage> square = Square(int(0xff00ff00u));
+  auto frame = [&](float x, const std::u16string& text) {
+    Scene(255, 0, 0);
+    SetColor(255, 255, 255);
+    DrawImage(square, x, 100);
+    DrawText(text, 130, 40);
+  };
+  for (int i = 0; i < 2; ++i) {  // the second starts from the state the first left
+    frame(100, u"12");
+    Flip(0);
+  }
+  const int64_t parts = driver_->FramesDrawnInPart();
+  frame(120, u"12");  // moved
+  EXPECT_TRUE(FlipDrew());
+  frame(120, u"13");  // a glyph whose texture is made on the way
+  EXPECT_TRUE(FlipDrew());
+  EXPECT_EQ(driver_->FramesDrawnInPart(), parts + 2);
+  EXPECT_EQ(Shown(101, 101), (TRGBA{50, 50, 50, 255}));
+  EXPECT_EQ(Shown(122, 102), kGreen);
+  const std::vector<unsigned long> in_part = ShownWindow();
+  driver_->ForceNextFrame();
+  frame(120, u"13");
+  Flip(0);
+  EXPECT_EQ(ShownWindow(), in_part);
+  // Another picture in the slot of one that is gone, drawn with the same words
+  // beside a change elsewhere: its new texels are shown too.
+  square = Square(int(0xff0000ffu));
+  frame(120, u"12");
+  EXPECT_TRUE(FlipDrew());
+  EXPECT_EQ(Shown(122, 102), kBlue);
+
+  // A state change reaches every later call: the whole frame.
+  Scene(0, 0, 255);
+  EXPECT_TRUE(FlipDrew());
+  EXPECT_EQ(driver_->FramesDrawnInPart(), parts + 3);
+  EXPECT_EQ(Shown(30, 30), kBlue);
 }
 
 TEST_F(QuietFrames, NewTexturesWindowEventsAndTheSwitchMakeTheFrameDraw) {
