@@ -80,11 +80,7 @@ TPixelView View() {
   return v;
 }
 
-// A rectangle of the drawing space in window pixels, from the top left.
-struct TPixelRect {
-  int x0, y0, x1, y1;
-};
-
+// A rectangle of the drawing space in window pixels.
 TPixelRect ToPixels(const TPixelView& v, float x, float y, float w, float h) {
   auto px = [&v](float u) { return int(std::lround(u * v.scale)); };
   return {v.x + px(x), v.y + px(y), v.x + px(x + w), v.y + px(y + h)};
@@ -142,9 +138,8 @@ void TGLDraw2DDriver::ClearBars() {
   glEnable(GL_SCISSOR_TEST);
   const int w = v.window_w, h = v.window_h;
   const TPixelRect bars[4] = {{0, 0, r.x0, h}, {r.x1, 0, w, h}, {r.x0, 0, r.x1, r.y0}, {r.x0, r.y1, r.x1, h}};
-  const TPixelRect part = {_part[0], _part[1], _part[2], _part[3]};
   for (TPixelRect b : bars) {
-    if (_in_part) b = Intersect(b, part);
+    if (_in_part) b = Intersect(b, _part);
     if (b.x1 <= b.x0 || b.y1 <= b.y0) continue;
     ScissorTo(b, h);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -172,10 +167,7 @@ bool TGLDraw2DDriver::FindPartToRedraw(int sync) {
   if (r.x1 <= r.x0 || r.y1 <= r.y0) return false;
   // A large change is shown with a swap, as any frame.
   if (int64_t(r.x1 - r.x0) * (r.y1 - r.y0) * 2 > int64_t(v.window_w) * v.window_h) return false;
-  _part[0] = r.x0;
-  _part[1] = r.y0;
-  _part[2] = r.x1;
-  _part[3] = r.y1;
+  _part = r;
   return true;
 }
 
@@ -271,7 +263,7 @@ void TGLDraw2DDriver::GlViewport(int x, int y, int width, int height) {
   } else {
     // In pixels: the drawing space may be scaled and lie between bars.
     TPixelRect r = ToPixels(v, float(x), float(y), float(width), float(height));
-    if (_in_part) r = Intersect(r, {_part[0], _part[1], _part[2], _part[3]});
+    if (_in_part) r = Intersect(r, _part);
     glEnable(GL_SCISSOR_TEST);
     ScissorTo(r, v.window_h);
   }

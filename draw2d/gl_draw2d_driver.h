@@ -189,8 +189,8 @@ struct TGLDraw2DDriver : TDraw2DDriver {
   bool _drew = false;          // this frame drew something
   bool _clears_first = false;  // its first drawing call clears the whole window
   bool _replaying = false;
-  bool _in_part = false;  // the replay is scissored to _part (window pixels x0, y0, x1, y1 from the top left)
-  int _part[4] = {};
+  bool _in_part = false;  // the replay is scissored to _part
+  TPixelRect _part;
   int64_t _frames_drawn = 0, _frames_skipped = 0, _frames_in_part = 0;
 };
 

@@ -293,7 +293,7 @@ void TGLDraw2DDriver::Flip(int sync) {
     _in_part = false;
     GlViewport(_viewport[0], _viewport[1], _viewport[2], _viewport[3]);
     const int h = _applied_view.window_h;
-    GLGraphicsDriver()->FlipPart(_part[0], h - _part[3], _part[2] - _part[0], _part[3] - _part[1]);
+    GLGraphicsDriver()->FlipPart(_part.x0, h - _part.y1, _part.x1 - _part.x0, _part.y1 - _part.y0);
     ++_frames_in_part;
   } else if (draw) {
     GLGraphicsDriver()->Flip(sync);

@@ -10,6 +10,11 @@ struct _XDisplay;
 // least 1 and lowered until the window fits on the screen. Read once per process.
 int WindowScaleFor(_XDisplay* display, int width, int height);
 
+// A rectangle of window pixels, from the top left.
+struct TPixelRect {
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
 // Where a width x height drawing space lies in a window of window_w x window_h
 // pixels: as large as fits with its aspect kept, centred (bars beside or above).
 struct TPixelView {
